@@ -15,7 +15,8 @@ std::string iniReadString(const std::string &path, std::string_view section, std
                           std::string_view def);
 
 // The leading decimal integer of the value (as the private-profile call reads
-// it), def when the key is absent; a value without digits reads as 0.
+// it), def when the key is absent or its value empty; a value without
+// digits reads as 0.
 int iniReadInt(const std::string &path, std::string_view section, std::string_view key, int def);
 
 // Sets key in section to value, adding the section and key when missing.
