@@ -20,6 +20,7 @@ inline constexpr uint32_t kErrTooManyOpenFiles = 4;    // EMFILE, ENFILE
 inline constexpr uint32_t kErrPortBusy = 5;            // EBUSY, a lock held by another program
 inline constexpr uint32_t kErrInvalidHandle = 6;       // EBADF
 inline constexpr uint32_t kErrNotEnoughMemory = 8;     // ENOMEM
+inline constexpr uint32_t kErrHandleEof = 38;         // a file shorter than its size said
 inline constexpr uint32_t kErrBaudRate = 50;           // a speed the line cannot be set to
 inline constexpr uint32_t kErrFileExists = 80;         // EEXIST
 inline constexpr uint32_t kErrInvalidParameter = 87;   // EINVAL, null pointers, poll interval 0
