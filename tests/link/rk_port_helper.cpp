@@ -5,9 +5,8 @@
 //   read PORT ADDRESS             -> result code of reading register 0 (function 3)
 //   baud PORT                     -> BaudRate of RK_GetParamBlock
 //   close PORT                    -> result code of RK_Close
-//   quit                          -> exits at once without closing anything
+//   exit                          -> returns from main (the library unloads)
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -40,8 +39,8 @@ int main() {
       result = b.BaudRate;
     } else if (cmd == "close") {
       result = RK_Close(port);
-    } else if (cmd == "quit") {
-      std::_Exit(0);
+    } else if (cmd == "exit") {
+      return 0;
     }
     std::cout << result << std::endl;
   }
