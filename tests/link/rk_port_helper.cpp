@@ -5,6 +5,7 @@
 //   read PORT ADDRESS             -> result code of reading register 0 (function 3)
 //   baud PORT                     -> BaudRate of RK_GetParamBlock
 //   close PORT                    -> result code of RK_Close
+//   delete PORT ADDRESS NAME      -> result code of RK_DeleteFile
 //   exit                          -> returns from main (the library unloads)
 #include <cstdio>
 #include <iostream>
@@ -37,6 +38,11 @@ int main() {
       b.Size = sizeof b;
       RK_GetParamBlock(port, &b);
       result = b.BaudRate;
+    } else if (cmd == "delete") {
+      uint32_t address = 1;
+      std::string name;
+      in >> address >> name;
+      result = RK_DeleteFile(port, address, nullptr, name.c_str());
     } else if (cmd == "close") {
       result = RK_Close(port);
     } else if (cmd == "exit") {
