@@ -55,8 +55,8 @@ void row(const char *what, uint32_t poll, double scheduleMs, Sample s) {
 }  // namespace
 
 int main() {
-  rktest::PtyDevice dev;
   rktest::RegisterDevice registers(1);
+  rktest::PtyDevice dev;
   dev.setHandler(std::ref(registers));
   rktest::mapComPort(1, dev.path());
 

@@ -65,8 +65,8 @@ class SharingTest : public ::testing::Test {
     return false;
   }
 
+  rktest::RegisterDevice registers{1};  // outlives the device thread that serves it
   rktest::PtyDevice dev;
-  rktest::RegisterDevice registers{1};
 };
 
 TEST_F(SharingTest, FirstOpenerSetsTheLine) {
