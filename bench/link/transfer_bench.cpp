@@ -17,6 +17,7 @@
 #include "qvzsim.h"
 #include "rk.h"
 #include "tests/link/transfer_fixture.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 
 namespace {
@@ -70,9 +71,7 @@ int main(int argc, char **argv) {
     options.baud = baud;
     if (!line.addSensor(options)) return std::fprintf(stderr, "%s\n", line.error().c_str()), 1;
     rktest::mapComPort(1, line.slavePath());
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.BaudRate = baud;
     if (RK_Open(0, &b) != RK_OK) return std::fprintf(stderr, "cannot open\n"), 1;
 

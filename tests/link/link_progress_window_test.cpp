@@ -16,6 +16,7 @@
 #include "rk.h"
 #include "tests/link/transfer_fixture.h"
 #include "tests/support/pty_device.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 #include "ui/dialog.h"
 
@@ -99,9 +100,7 @@ class ProgressWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     rktest::mapComPort(6, dev.path());
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.PollInterval = 10;
     b.ReplyTimeout = 2000;
     b.FileReplyTimeout = 2000;

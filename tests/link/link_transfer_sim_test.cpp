@@ -7,6 +7,7 @@
 #include "qvzsim.h"
 #include "rk.h"
 #include "tests/link/transfer_fixture.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 
 namespace {
@@ -27,9 +28,7 @@ class SimTransferTest : public ::testing::Test {
     ASSERT_TRUE(s.has_value()) << line.error();
     sensor = s;
     rktest::mapComPort(3, line.slavePath());
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.BaudRate = 115200;
     b.PollInterval = 20;  // replies are paced at line rate; a loaded machine adds gaps
     b.ReplyTimeout = 500;

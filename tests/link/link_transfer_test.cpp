@@ -11,6 +11,7 @@
 #include "tests/link/transfer_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pty_device.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 
 namespace {
@@ -67,9 +68,7 @@ class TransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
     rktest::mapComPort(4, dev.path());
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.PollInterval = 10;
     b.ReplyTimeout = 300;
     b.FileReplyTimeout = 300;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "rk.h"
+#include "tests/support/rk_blocks.h"
 
 int main() {
   std::string line;
@@ -23,9 +24,7 @@ int main() {
     in >> cmd >> port;
     uint32_t result = 0;
     if (cmd == "open") {
-      RkParamBlock b{};
-      b.Size = sizeof b;
-      RK_GetDefaultParamBlock(&b);
+      RkParamBlock b = rktest::defaultBlock();
       in >> b.BaudRate >> b.PollInterval >> b.ReplyTimeout;
       result = RK_Open(port, &b);
     } else if (cmd == "read") {
