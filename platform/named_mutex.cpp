@@ -1,6 +1,7 @@
 #include "platform/named_mutex.h"
 
 #include <pthread.h>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <new>
@@ -8,13 +9,40 @@
 namespace platform {
 namespace {
 
+// The object in shared memory: the mutex, and how many threads of any
+// process are waiting for it.
+struct SharedMutex {
+  pthread_mutex_t mutex;
+  std::atomic<uint32_t> waiting;
+};
+static_assert(std::atomic<uint32_t>::is_always_lock_free, "usable across processes");
+
+// A mutex hands itself to whoever locks it first, and a thread that releases
+// it and locks it again at once (one request after another of a file
+// transfer) nearly always beats the waiter it woke. So a locker first gives
+// way while others wait, until one of them has it. A waiter that died while
+// waiting leaves the count high: giving way is therefore bounded.
+constexpr int kGiveWayUs = 2000;
+constexpr int kGiveWayStepUs = 100;
+
+void giveWay(const std::atomic<uint32_t> &waiting) {
+  const uint32_t before = waiting.load();
+  if (before == 0) return;
+  const timespec step{0, kGiveWayStepUs * 1000};
+  for (int waited = 0; waited < kGiveWayUs && waiting.load() >= before; waited += kGiveWayStepUs) {
+    nanosleep(&step, nullptr);
+  }
+}
+
 void initialiseMutex(void *where) {
+  auto *shared = new (where) SharedMutex;
+  shared->waiting.store(0);
   pthread_mutexattr_t attr;
   pthread_mutexattr_init(&attr);
   pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
   pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
   pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-  pthread_mutex_init(static_cast<pthread_mutex_t *>(where), &attr);
+  pthread_mutex_init(&shared->mutex, &attr);
   pthread_mutexattr_destroy(&attr);
 }
 
@@ -52,19 +80,24 @@ int timedLock(pthread_mutex_t *m, int timeoutMs) {
 }  // namespace
 
 uint32_t NamedMutex::open(const std::string &name) {
-  return memory_.openOrCreate(name, sizeof(pthread_mutex_t), initialiseMutex);
+  return memory_.openOrCreate(name, sizeof(SharedMutex), initialiseMutex);
 }
 
 LockResult NamedMutex::lock(int timeoutMs) {
-  auto *m = static_cast<pthread_mutex_t *>(memory_.data());
-  if (m == nullptr) return LockResult::Failed;
+  auto *shared = static_cast<SharedMutex *>(memory_.data());
+  if (shared == nullptr) return LockResult::Failed;
+  pthread_mutex_t *m = &shared->mutex;
   int rc = 0;
-  if (timeoutMs == kInfinite) {
-    rc = pthread_mutex_lock(m);
-  } else if (timeoutMs == 0) {
+  if (timeoutMs == 0) {
     rc = pthread_mutex_trylock(m);
   } else {
-    rc = timedLock(m, timeoutMs);
+    giveWay(shared->waiting);
+    rc = pthread_mutex_trylock(m);
+    if (rc == EBUSY) {
+      shared->waiting.fetch_add(1);
+      rc = timeoutMs == kInfinite ? pthread_mutex_lock(m) : timedLock(m, timeoutMs);
+      shared->waiting.fetch_sub(1);
+    }
   }
   switch (rc) {
     case 0:
@@ -81,7 +114,9 @@ LockResult NamedMutex::lock(int timeoutMs) {
 }
 
 void NamedMutex::unlock() {
-  if (auto *m = static_cast<pthread_mutex_t *>(memory_.data())) pthread_mutex_unlock(m);
+  if (auto *shared = static_cast<SharedMutex *>(memory_.data())) {
+    pthread_mutex_unlock(&shared->mutex);
+  }
 }
 
 }  // namespace platform

@@ -4,7 +4,9 @@
 // shared-memory object of its own. It is owned by a thread and admits its
 // owner again. When the owning thread or its process ends without releasing
 // it, the next locker obtains it with the abandonment notice and the mutex is
-// made consistent again.
+// made consistent again. A thread that locks it while others wait lets one of
+// them go first (for at most 2 ms), so that threads and processes sharing a
+// port take turns request by request.
 #pragma once
 
 #include <cstdint>

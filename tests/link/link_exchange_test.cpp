@@ -401,14 +401,14 @@ TEST_F(LineErrorTest, StatusQueryFetchesTheError) {
 
 TEST_F(LineErrorTest, ReplyWithALineErrorIsNotReadAndRetried) {
   dev.setHandler([](const Bytes &) { return Reply::frame({1, 3, 2, 0, 5}); });
-  faults->errorAfterNextWrites(1);
+  faults->errorOnNextReplies(1);
   uint16_t v = 0;
   EXPECT_EQ(RK_Exchange(kPort, 1, 3, 0, 1, &v), RK_OK);
   EXPECT_EQ(dev.requestCount(), 2u);
   EXPECT_EQ(stats().BadAttempts, 1u);
   EXPECT_EQ(faults->fetchedErrors(), 1);
 
-  faults->errorAfterNextWrites(3);
+  faults->errorOnNextReplies(3);
   EXPECT_EQ(RK_Exchange(kPort, 1, 3, 0, 1, &v), RK_ERR_NO_REPLY);
   EXPECT_EQ(stats().BadAttempts, 4u);
 }

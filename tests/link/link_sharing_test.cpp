@@ -204,4 +204,24 @@ TEST_F(SharingTest, ThreadsOfOneProcessNeverInterleaveOnTheLine) {
   EXPECT_EQ(dev.requestCount(), 40u) << "every request arrived whole, one at a time";
 }
 
+// A thread that sends request after request (as a file transfer does) lets
+// a waiting thread in between two of its requests.
+TEST_F(SharingTest, WaitingThreadGetsTheLineBetweenTwoRequests) {
+  ASSERT_EQ(openHere(57600, 5, 400), RK_OK);
+  constexpr int kBurst = 200;
+  std::atomic<int> done{0};
+  std::thread busy([&] {
+    for (int i = 0; i < kBurst; ++i) {
+      readHere();
+      ++done;
+    }
+  });
+  while (done < 2)
+    std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(readHere(), RK_OK);
+  const int doneWhenServed = done;
+  busy.join();
+  EXPECT_LT(doneWhenServed, kBurst / 2) << "not starved until the burst ended";
+}
+
 }  // namespace

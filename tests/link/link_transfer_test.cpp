@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "platform/errors.h"
@@ -103,9 +104,13 @@ TEST_F(TransferTest, SendFramesOfAThousandByteFile) {
 
 TEST_F(TransferTest, ReceiveFramesAndTheTemporaryFile) {
   const FileBytes served = rktest::randomBytes(700, 2);
+  std::mutex seenLock;  // the device thread looks, the test reads
   std::vector<std::string> tempsDuringTransfer;
-  dev.setHandler([&](const Bytes &q) {
-    if (q[1] == 102) tempsDuringTransfer = tmp.entries("RK");
+  dev.setHandler([&, served](const Bytes &q) {
+    if (q[1] == 102) {
+      std::lock_guard lock(seenLock);
+      tempsDuringTransfer = tmp.entries("RK");
+    }
     return fileDevice(q, served);
   });
   const std::string local = tmp.file("local.bin");
@@ -115,6 +120,7 @@ TEST_F(TransferTest, ReceiveFramesAndTheTemporaryFile) {
   EXPECT_EQ(request(0), cat({{1, 101}, nameField("log.txt")}));
   EXPECT_EQ(request(1), cat({{1, 102}, le32(0)}));
   EXPECT_EQ(request(2), cat({{1, 102}, le32(512)}));
+  std::lock_guard lock(seenLock);
   EXPECT_EQ(tempsDuringTransfer.size(), 1u) << "one RK... file in $TMPDIR while receiving";
   EXPECT_TRUE(tmp.entries("RK").empty()) << "moved into place at the end";
 }
@@ -246,6 +252,9 @@ TEST_F(TransferTest, OneTransferAtATimeOnTheWholeMachine) {
     if (q[1] == 100 && slow) r.pieces[0].delay = 150ms;
     return r;
   });
+  // The other process is ready before the send starts.
+  rktest::ChildProcess other(rktest::executableDirectory() + "/rk_port_helper", {});
+  ASSERT_EQ(other.ask("open 3 57600 10 300"), "0");
   uint32_t senderResult = 1;
   std::thread sender(
       [&] { senderResult = RK_SendFile(kPort, 1, nullptr, "big.bin", local.c_str()); });
@@ -254,8 +263,6 @@ TEST_F(TransferTest, OneTransferAtATimeOnTheWholeMachine) {
   EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, "x", local.c_str()), RK_ERR_TRANSFER_BUSY);
   EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "x", tmp.file("r").c_str()), RK_ERR_TRANSFER_BUSY);
   EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_ERR_TRANSFER_BUSY);
-  rktest::ChildProcess other(rktest::executableDirectory() + "/rk_port_helper", {});
-  EXPECT_EQ(other.ask("open 3 57600 10 300"), "0");
   EXPECT_EQ(other.ask("delete 3 1 x"), std::to_string(RK_ERR_TRANSFER_BUSY))
       << "another process is refused too";
 

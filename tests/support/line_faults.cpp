@@ -18,12 +18,14 @@ class FaultyPort final : public platform::SerialPort {
   uint32_t write(const uint8_t *data, size_t size) override {
     if (aborted()) return abort();
     const uint32_t rc = real_->write(data, size);
-    if (rc == 0 && takeOne(state_->afterWrite)) state_->pending.fetch_add(1);
+    spoilReply_ = rc == 0 && takeOne(state_->repliesToSpoil);
     return rc;
   }
   uint32_t status(platform::LineStatus &out) override {
     const uint32_t rc = real_->status(out);
-    if (rc == 0 && takeOne(state_->pending)) {
+    if (rc != 0) return rc;
+    if (takeOne(state_->pending) || (spoilReply_ && out.queued > 0)) {
+      spoilReply_ = false;
       out.errors |= platform::kLineFrame;
       state_->fetched.fetch_add(1);
     }
@@ -50,6 +52,7 @@ class FaultyPort final : public platform::SerialPort {
 
   std::unique_ptr<platform::SerialPort> real_;
   std::shared_ptr<LineFaults::State> state_;
+  bool spoilReply_ = false;  // the reply to the last write comes with an error
 };
 
 }  // namespace
@@ -72,8 +75,8 @@ void LineFaults::abortNow(int n) {
   state_->pending.fetch_add(n);
 }
 
-void LineFaults::errorAfterNextWrites(int n) {
-  state_->afterWrite.fetch_add(n);
+void LineFaults::errorOnNextReplies(int n) {
+  state_->repliesToSpoil.fetch_add(n);
 }
 
 }  // namespace rktest

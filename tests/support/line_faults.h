@@ -10,7 +10,7 @@
 //
 //   rktest::LineFaults faults;         // before RK_Open
 //   faults.abortNow();                 // next RK_Exchange returns 995
-//   faults.errorAfterNextWrites(3);    // the next 3 replies arrive with a frame error
+//   faults.errorOnNextReplies(3);      // the next 3 replies arrive with a frame error
 #pragma once
 
 #include <atomic>
@@ -31,9 +31,10 @@ class LineFaults {
   // fetches one.
   void abortNow(int n = 1);
 
-  // Each of the next n writes succeeds and is followed by a line error, which
-  // the first status query after it reports (the reply is then not read).
-  void errorAfterNextWrites(int n);
+  // The replies to the next n writes arrive with a line error: the first
+  // status query after such a write that finds bytes queued reports a frame
+  // error (when it is the attempt's last query, the reply is not read).
+  void errorOnNextReplies(int n);
 
   // Operations that failed with 995 so far, and errors fetched by status queries.
   int abortedOperations() const { return state_->aborted; }
@@ -41,7 +42,7 @@ class LineFaults {
 
   struct State {
     std::atomic<int> pending{0};
-    std::atomic<int> afterWrite{0};
+    std::atomic<int> repliesToSpoil{0};
     std::atomic<int> aborted{0};
     std::atomic<int> fetched{0};
   };
