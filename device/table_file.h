@@ -1,0 +1,22 @@
+// Coefficient files: the 6144-byte table image of a gap and vibration sensor,
+// 1536 little-endian floats without header.
+#pragma once
+
+#include <string>
+
+#include "register_map.h"
+
+namespace device {
+
+// Writes `image` to `path` through a temporary file in the same directory and
+// an atomic rename, so that the path holds either its old content or the whole
+// new file, never a truncated one. Results:
+//   0  written;
+//  -1  the file cannot be created there (no such directory, no permission, the
+//      path names a directory);
+//  -2  fewer than 6144 bytes could be written (disk full, file size limit);
+//  -3  the data could not be flushed and closed.
+// On failure nothing is left behind but the old file, if there was one.
+int writeCoefficientFile(const std::string &path, const TableImage &image);
+
+}  // namespace device

@@ -1,0 +1,77 @@
+#include "link/connection.h"
+
+#include "link/param_block.h"
+#include "link/port_open.h"
+#include "platform/ipc_name.h"
+
+namespace rk {
+
+Connection::Connection() {
+  block_.Size = sizeof(RkParamBlock);
+  transfer_.Size = sizeof(RkTransferInfo);
+}
+
+std::shared_ptr<OpenPort> Connection::current() const {
+  std::lock_guard lock(lock_);
+  return open_;
+}
+
+void Connection::setCurrent(std::shared_ptr<OpenPort> port) {
+  std::lock_guard lock(lock_);
+  open_ = std::move(port);
+}
+
+RkParamBlock Connection::paramBlock() const {
+  std::lock_guard lock(lock_);
+  return block_;
+}
+
+void Connection::storeParamBlock(const RkParamBlock &caller) {
+  std::lock_guard lock(lock_);
+  readSized(block_, caller);
+}
+
+void Connection::bump(uint32_t address, std::atomic<uint32_t> Counters::*counter) {
+  if (address < kStatisticsEntries) (stats_[address].*counter).fetch_add(1, std::memory_order_relaxed);
+}
+
+void Connection::readStatistics(uint32_t address, RkStatistics &out) const {
+  const Counters &c = stats_[address];
+  out.GoodReplies = c.good.load(std::memory_order_relaxed);
+  out.BadAttempts = c.bad.load(std::memory_order_relaxed);
+  out.FailedExchanges = c.failed.load(std::memory_order_relaxed);
+}
+
+void Connection::resetStatistics(uint32_t address) {
+  Counters &c = stats_[address];
+  c.good.store(0, std::memory_order_relaxed);
+  c.bad.store(0, std::memory_order_relaxed);
+  c.failed.store(0, std::memory_order_relaxed);
+}
+
+RkTransferInfo Connection::transferInfo() const {
+  std::lock_guard lock(transferLock_);
+  return transfer_;
+}
+
+Library::Library() {
+  // A table that cannot be had leaves the library loaded: opens and closes
+  // then report RK_ERR_NO_SHARED_MEMORY.
+  table_.openOrCreate(platform::ipcName("RK_SHARED_COMS"), sizeof(RkSharedPortTable));
+  transferMutex_.open(platform::ipcName("TRANSFER_MUTEX_NAME"));
+}
+
+Library::~Library() {
+  for (Connection &c : connections_) closeConnection(*this, c);
+}
+
+Library &library() {
+  static Library instance;
+  return instance;
+}
+
+// Made when the library is loaded, and when a program that links it
+// statically starts; unmade at unload or exit.
+[[gnu::constructor]] static void loadLibrary() { library(); }
+
+}  // namespace rk

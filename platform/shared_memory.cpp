@@ -1,0 +1,118 @@
+#include "platform/shared_memory.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+
+#include "platform/errors.h"
+
+namespace platform {
+namespace {
+
+constexpr const char *kShmDir = "/dev/shm";
+
+void *mapFd(int fd, size_t size) {
+  void *p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}
+
+std::string privateName(const std::string &name) {
+  static std::atomic<unsigned> counter{0};
+  return name + ".new." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+}
+
+}  // namespace
+
+SharedMemory::~SharedMemory() {
+  close();
+}
+
+void SharedMemory::close() {
+  if (data_ != nullptr) ::munmap(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+void SharedMemory::unlink(const std::string &name) {
+  ::shm_unlink(name.c_str());
+}
+
+uint32_t SharedMemory::tryOpenExisting(const std::string &name, size_t size, bool &missing) {
+  missing = false;
+  const int fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0) {
+    missing = errno == ENOENT;
+    return lastErrorCode();
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) < size) {
+    ::close(fd);
+    return kErrInvalidHandle;
+  }
+  data_ = mapFd(fd, size);
+  const uint32_t rc = data_ != nullptr ? 0 : lastErrorCode();
+  ::close(fd);
+  if (rc == 0) size_ = size;
+  return rc;
+}
+
+uint32_t SharedMemory::tryCreate(const std::string &name, size_t size, const Initialiser &init,
+                                 bool &lost) {
+  lost = false;
+  const std::string temp = privateName(name);
+  const int fd = ::shm_open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return lastErrorCode();
+  uint32_t rc = 0;
+  void *p = nullptr;
+  if (::fchmod(fd, 0666) != 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0 ||
+      (p = mapFd(fd, size)) == nullptr) {
+    rc = lastErrorCode();
+  }
+  ::close(fd);
+  if (rc == 0) {
+    if (init) init(p);
+    const std::string from = std::string(kShmDir) + temp;
+    const std::string to = std::string(kShmDir) + name;
+    if (::link(from.c_str(), to.c_str()) != 0) {
+      lost = errno == EEXIST;
+      rc = lastErrorCode();
+    }
+  }
+  ::shm_unlink(temp.c_str());
+  if (rc != 0) {
+    if (p != nullptr) ::munmap(p, size);
+    return rc;
+  }
+  data_ = p;
+  size_ = size;
+  return 0;
+}
+
+uint32_t SharedMemory::openOrCreate(const std::string &name, size_t size, const Initialiser &init,
+                                    bool *created) {
+  close();
+  // Another process may remove the name between our two steps; a few rounds
+  // settle every such race.
+  for (int round = 0; round < 100; ++round) {
+    bool missing = false;
+    uint32_t rc = tryOpenExisting(name, size, missing);
+    if (rc == 0) {
+      if (created != nullptr) *created = false;
+      return 0;
+    }
+    if (!missing) return rc;
+    bool lost = false;
+    rc = tryCreate(name, size, init, lost);
+    if (rc == 0) {
+      if (created != nullptr) *created = true;
+      return 0;
+    }
+    if (!lost) return rc;
+  }
+  return kErrFileExists;
+}
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+// Named shared memory, visible to every process of the machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+class SharedMemory {
+ public:
+  // Runs on the creator's mapping before any other process can open it.
+  using Initialiser = std::function<void(void *)>;
+
+  SharedMemory() = default;
+  ~SharedMemory();
+  SharedMemory(const SharedMemory &) = delete;
+  SharedMemory &operator=(const SharedMemory &) = delete;
+
+  // Opens the object called name (a POSIX shared-memory name, "/..."), or
+  // creates it with size bytes, zero-filled, mode 0666, and runs init on it.
+  // Creation is race-free: the object is built under a private name and
+  // linked into place in one step, so no process ever sees it half made; of
+  // two processes creating it at once, one wins and the other opens its
+  // object. created tells which happened. Returns 0 or the system error.
+  uint32_t openOrCreate(const std::string &name, size_t size, const Initialiser &init = {},
+                        bool *created = nullptr);
+
+  void close();
+  bool isOpen() const { return data_ != nullptr; }
+  void *data() const { return data_; }
+  size_t size() const { return size_; }
+
+  // Removes the name (mappings stay valid). For tests and tools.
+  static void unlink(const std::string &name);
+
+ private:
+  uint32_t tryOpenExisting(const std::string &name, size_t size, bool &missing);
+  uint32_t tryCreate(const std::string &name, size_t size, const Initialiser &init, bool &lost);
+
+  void *data_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace platform
