@@ -24,7 +24,7 @@ constexpr ui::ControlTemplate kControls[] = {
 
 }  // namespace
 
-const ui::DialogTemplate kAboutDialog{
-    kAboutDialogId, "О программе", {228, 110}, {"MS Sans Serif", 8}, ui::SysMenu, kControls};
+const ui::DialogTemplate kAboutDialog{kAboutDialogId,       "О программе", {228, 110},
+                                      {"MS Sans Serif", 8}, ui::SysMenu,   kControls};
 
 }  // namespace resources

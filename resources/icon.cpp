@@ -26,7 +26,8 @@ QPixmap drawIcon(int size) {
   p.setBrush(QColor(0xd9, 0xdd, 0xe2));
   p.drawRect(QRectF(24, 8, 16, 18));
   p.setPen(QPen(QColor(0x8a, 0x93, 0x9c), 1.5));
-  for (double y = 11; y < 26; y += 4) p.drawLine(QPointF(24, y), QPointF(40, y));
+  for (double y = 11; y < 26; y += 4)
+    p.drawLine(QPointF(24, y), QPointF(40, y));
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0xf2, 0x9b, 0x1d));
   p.drawRect(QRectF(27, 26, 10, 5));
@@ -48,7 +49,8 @@ QPixmap drawIcon(int size) {
 
 QIcon appIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(drawIcon(size));
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addPixmap(drawIcon(size));
   return icon;
 }
 

@@ -102,11 +102,8 @@ constexpr ui::ControlTemplate kControls[] = {
 
 }  // namespace
 
-const ui::DialogTemplate kMainDialog{kMainDialogId,
-                                     "Тестирование и настройка датчиков QVZ",
-                                     {408, 264},
-                                     {"Arial", 12},
-                                     ui::SysMenu | ui::MinimizeBox,
-                                     kControls};
+const ui::DialogTemplate kMainDialog{
+    kMainDialogId, "Тестирование и настройка датчиков QVZ", {408, 264},
+    {"Arial", 12}, ui::SysMenu | ui::MinimizeBox,           kControls};
 
 }  // namespace resources

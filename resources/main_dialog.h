@@ -52,12 +52,12 @@ enum MainControl : int {
   kMinValue = 1070,
   kMaxValue = 1071,
   kAuxW = 1072,
-  kTestSignal = 1073,  // "тестовый сигнал"
-  kFlagY = 1074,       // channelFlags bit 1
-  kFlagSZ = 1075,      // channelFlags bit 2
-  kFlagWX = 1076,      // channelFlags bit 0
-  kTest = 1097,        // "Тест"
-  kAdditional = 1105,  // "Доп. настр."
+  kTestSignal = 1073,      // "тестовый сигнал"
+  kFlagY = 1074,           // channelFlags bit 1
+  kFlagSZ = 1075,          // channelFlags bit 2
+  kFlagWX = 1076,          // channelFlags bit 0
+  kTest = 1097,            // "Тест"
+  kAdditional = 1105,      // "Доп. настр."
   kSetpointLabel0 = 2000,  // 2000-2005
 };
 
