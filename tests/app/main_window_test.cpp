@@ -101,6 +101,12 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
   EXPECT_FALSE(window->isItemChecked(kTestSignal));
   EXPECT_TRUE(waitUntil([&] { return !text(kMinSZ).isEmpty() && !text(kMaxSZ).isEmpty(); }));
   EXPECT_TRUE(text(kLastError).isEmpty()) << text(kLastError).toStdString();
+  // The simulated E-140 module delivers a sine of 1 V peak: 0.7071 V RMS.
+  ASSERT_TRUE(waitUntil([&] { return !text(kAdcValue).isEmpty(); }, kOnlineMs))
+      << text(kAdcStatus).toStdString();
+  EXPECT_NEAR(text(kAdcValue).toDouble(), 0.7071, 0.02);
+  EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d{4}$").match(text(kAdcValue)).hasMatch());
+  EXPECT_TRUE(text(kAdcStatus).startsWith("ввод на частоте")) << text(kAdcStatus).toStdString();
 
   // The window as a technician sees it, kept with the build for a look.
   const QString shot = QStringLiteral(SENTUNE_TEST_ARTIFACTS "/main_window_type1.png");
