@@ -51,21 +51,11 @@ inline qvzsim::Fault exceptionOn(int function, uint8_t code) {
   return f;
 }
 
-// Every rk user in this process gets a port table of its own.
-inline void isolateIpc() {
-  static const bool done = [] {
-    ::setenv("RK_IPC_SUFFIX", ("_devtest" + std::to_string(::getpid())).c_str(), 1);
-    return true;
-  }();
-  (void)done;
-}
-
 class DeviceTest : public ::testing::Test {
  protected:
   static constexpr int kCom = 3;
 
   void SetUp() override {
-    isolateIpc();
     dir_ = std::filesystem::temp_directory_path() /
            ("device_test_" + std::to_string(::getpid()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
