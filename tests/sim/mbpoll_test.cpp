@@ -1,0 +1,80 @@
+// mbpoll, an independent Modbus master program, against the simulated sensor.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <map>
+#include <regex>
+
+#include "qvzsim.h"
+#include "subprocess.h"
+
+namespace {
+
+using simtest::run;
+
+// "[n]: \tvalue" lines of mbpoll's output.
+std::map<int, double> values(const std::string &out) {
+  std::map<int, double> v;
+  static const std::regex line(R"(\[(\d+)\]:\s+(\S+))");
+  for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
+    v[std::stoi((*it)[1])] = std::stod((*it)[2]);
+  return v;
+}
+
+class Mbpoll : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(line.start()) << line.error();
+    sensor = line.addSensor({});
+    ASSERT_TRUE(sensor);
+    sensor->setNoise(0);
+  }
+  // mbpoll over the line: RTU, 57600 8N1, address 1, references from 0.
+  simtest::Run mbpoll(std::vector<std::string> args, const std::string &baud = "57600") {
+    std::vector<std::string> argv{"mbpoll", "-m", "rtu", "-b", baud, "-P", "none",
+                                  "-a",     "1",  "-0",  "-1", "-o", "2"};
+    argv.insert(argv.end(), args.begin(), args.begin() + 2);
+    argv.push_back(line.slavePath());
+    argv.insert(argv.end(), args.begin() + 2, args.end());
+    return run(argv);
+  }
+
+  qvzsim::Line line;
+  std::optional<qvzsim::Sensor> sensor;
+};
+
+TEST_F(Mbpoll, ReadsTheInputBlockAsFloats) {
+  sensor->setGap(3.2);
+  const auto r = mbpoll({"-t", "3:float", "-r", "0", "-c", "16"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  const auto v = values(r.out);
+  ASSERT_EQ(v.size(), 16u) << r.out;
+  const auto served = sensor->lastInputs();
+  for (int reg = 0; reg < 32; reg += 2) {
+    const float f = std::bit_cast<float>(uint32_t(served[reg]) | uint32_t(served[reg + 1]) << 16);
+    EXPECT_NEAR(v.at(reg), f, 1e-5 * std::abs(f) + 1e-30) << reg;
+  }
+  EXPECT_EQ(v.at(28), 1.0);
+  EXPECT_NEAR(v.at(0), 3.2, 0.15);
+}
+
+TEST_F(Mbpoll, WritesAFloatAndACoil) {
+  auto r = mbpoll({"-t", "4:float", "-r", "18", "0.65"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(sensor->holdingFloat(18), 0.65f);
+  r = mbpoll({"-t", "0", "-r", "0", "1"});  // commit
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(sensor->status().commits, 1u);
+  r = mbpoll({"-t", "4:float", "-r", "0", "-c", "2"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(values(r.out), (std::map<int, double>{{0, 57600.0}, {2, 1.0}}));
+}
+
+TEST_F(Mbpoll, GetsNoAnswerAtAnotherSpeed) {
+  const auto r = mbpoll({"-t", "3", "-r", "0"}, "19200");
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(values(r.out).empty()) << r.out;
+  EXPECT_EQ(sensor->requestCount(), 0u);
+}
+
+}  // namespace
