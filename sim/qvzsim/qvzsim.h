@@ -104,10 +104,11 @@ struct SensorStatus {
 
 // Counters of the whole line.
 struct LineCounters {
-  uint64_t frames = 0;     // complete frames with a valid CRC
-  uint64_t badFrames = 0;  // byte runs without a valid CRC
-  uint64_t unheard = 0;    // valid frames no sensor answered (address or speed)
-  uint64_t replies = 0;    // replies sent (faulted ones included)
+  uint64_t frames = 0;      // complete frames with a valid CRC
+  uint64_t badFrames = 0;   // byte runs without a valid CRC
+  uint64_t unheard = 0;     // valid frames no sensor answered (address or speed)
+  uint64_t collisions = 0;  // frames begun while a reply was still going out: lost
+  uint64_t replies = 0;     // replies sent (faulted ones included)
 };
 
 class Line;

@@ -316,6 +316,23 @@ TEST_F(LineTest, FaultsSelectByFunctionRangeCountAndProbability) {
   EXPECT_EQ(s.requestCount(4), 3u);
 }
 
+TEST_F(LineTest, RequestDuringAReplyCollidesAndIsLost) {
+  start();
+  auto s = add(1, 1);
+  Fault late = once(FaultKind::Late);
+  late.delayMs = 400;
+  s.addFault(late);
+  RawPort port(line.linkPath(), 57600);
+  port.send(readRequest(1, 3, 0, 2));
+  EXPECT_TRUE(port.read(9, 100ms).empty());
+  // The master gives up and asks again while the sensor is about to answer.
+  const Bytes r = port.transact(readRequest(1, 3, 18, 2), 18, 1s);
+  ASSERT_EQ(r.size(), 9u);  // one reply only: to the first request
+  EXPECT_EQ(fieldAt(r, 0), 57600.0f);
+  EXPECT_EQ(s.requestCount(), 1u);
+  EXPECT_EQ(line.counters().collisions, 1u);
+}
+
 TEST_F(LineTest, StateFileCarriesTheSensorToTheNextRun) {
   const std::string state = (dir_ / "s.state").string();
   start();
