@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstdio>
 #include <map>
-#include <regex>
+#include <sstream>
 
 #include "qvzsim.h"
 #include "subprocess.h"
@@ -15,9 +16,13 @@ using simtest::run;
 // "[n]: \tvalue" lines of mbpoll's output.
 std::map<int, double> values(const std::string &out) {
   std::map<int, double> v;
-  static const std::regex line(R"(\[(\d+)\]:\s+(\S+))");
-  for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-    v[std::stoi((*it)[1])] = std::stod((*it)[2]);
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    int reg;
+    double value;
+    if (std::sscanf(line.c_str(), "[%d]: %lf", &reg, &value) == 2) v[reg] = value;
+  }
   return v;
 }
 
