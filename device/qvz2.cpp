@@ -2,6 +2,8 @@
 // publication of the record, and the polling worker's loop.
 #include "qvz2.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -22,6 +24,7 @@ constexpr const char *kSection = "SETTINGS";
 constexpr size_t kIdStrCapacity = 200;  // bytes, terminator included
 constexpr uint32_t kErrorTextCapacity = 2000;
 constexpr auto kPollPause = std::chrono::milliseconds(100);
+constexpr const char *kWorkerName = "qvz-poll";  // as top -H and debuggers show it
 
 // Default reference gaps of the S calibration points S1..S10, mm.
 constexpr float kDefaultGaps[kGapPoints] = {0.0f,  0.4f, 0.9f,  1.6f, 2.3f,
@@ -199,6 +202,7 @@ void TQVZ2::snapshot(MeasurementRecord &out) const {
 // ---- Worker ----
 
 void TQVZ2::workerLoop() {
+  ::pthread_setname_np(::pthread_self(), kWorkerName);
   while (state_.load(std::memory_order_acquire) >= Held) {
     deviceLock_.acquire();
     poll();

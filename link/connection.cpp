@@ -32,7 +32,8 @@ void Connection::storeParamBlock(const RkParamBlock &caller) {
 }
 
 void Connection::bump(uint32_t address, std::atomic<uint32_t> Counters::*counter) {
-  if (address < kStatisticsEntries) (stats_[address].*counter).fetch_add(1, std::memory_order_relaxed);
+  if (address < kStatisticsEntries)
+    (stats_[address].*counter).fetch_add(1, std::memory_order_relaxed);
 }
 
 void Connection::readStatistics(uint32_t address, RkStatistics &out) const {
@@ -62,7 +63,8 @@ Library::Library() {
 }
 
 Library::~Library() {
-  for (Connection &c : connections_) closeConnection(*this, c);
+  for (Connection &c : connections_)
+    closeConnection(*this, c);
 }
 
 Library &library() {
@@ -72,6 +74,8 @@ Library &library() {
 
 // Made when the library is loaded, and when a program that links it
 // statically starts; unmade at unload or exit.
-[[gnu::constructor]] static void loadLibrary() { library(); }
+[[gnu::constructor]] static void loadLibrary() {
+  library();
+}
 
 }  // namespace rk

@@ -83,9 +83,7 @@ class Library {
 
   Connection &connection(uint32_t port) { return connections_[port]; }
   // The shared port table, or null when it could not be had.
-  RkSharedPortTable *sharedTable() const {
-    return static_cast<RkSharedPortTable *>(table_.data());
-  }
+  RkSharedPortTable *sharedTable() const { return static_cast<RkSharedPortTable *>(table_.data()); }
   platform::NamedMutex &transferMutex() { return transferMutex_; }
 
  private:

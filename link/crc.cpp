@@ -17,7 +17,8 @@ constexpr CrcTables makeTables() {
   CrcTables t;
   for (unsigned i = 0; i < 256; ++i) {
     unsigned r = i;
-    for (int bit = 0; bit < 8; ++bit) r = (r & 1) != 0 ? (r >> 1) ^ 0xA001 : r >> 1;
+    for (int bit = 0; bit < 8; ++bit)
+      r = (r & 1) != 0 ? (r >> 1) ^ 0xA001 : r >> 1;
     // The classic tables hold the register bytes in the order the
     // byte-swapped register of the method uses them.
     t.hi[i] = static_cast<uint8_t>(r & 0xFF);

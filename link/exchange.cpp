@@ -17,9 +17,21 @@ constexpr uint32_t kMaxWriteBytes = 254;
 
 bool supported(uint32_t function) {
   switch (function) {
-    case 1: case 2: case 3: case 4: case 5: case 6: case 15: case 16:
-    case 81: case 82: case 96: case 97: return true;
-    default: return false;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 15:
+    case 16:
+    case 81:
+    case 82:
+    case 96:
+    case 97:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -76,8 +88,10 @@ uint32_t buildRequest(uint32_t function, uint32_t start, uint32_t count, const v
     }
     case 82:
     case 96:
-    case 97: return RK_OK;
-    default: return RK_ERR_ILLEGAL_FUNCTION;
+    case 97:
+      return RK_OK;
+    default:
+      return RK_ERR_ILLEGAL_FUNCTION;
   }
 }
 
@@ -123,7 +137,8 @@ uint32_t copyReply(uint32_t function, uint32_t count, const Frame &rep, void *da
       if (rep.length < 11) return RK_ERR_BAD_REPLY;
       std::memcpy(out, rep.bytes + 2, 9);
       return RK_OK;
-    default: return RK_OK;
+    default:
+      return RK_OK;
   }
 }
 

@@ -1,7 +1,7 @@
 // Exports that open, close and describe ports.
+#include <strings.h>
 #include <cstdio>
 #include <mutex>
-#include <strings.h>
 
 #include "link/connection.h"
 #include "link/param_block.h"

@@ -1,12 +1,12 @@
 // File transfer over private function codes 98-103: send, receive, delete and
 // compare files of a device.
-#include <algorithm>
-#include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "link/connection.h"
@@ -177,8 +177,7 @@ uint32_t blockPayload(const Frame &rep, uint32_t done, uint32_t total, uint32_t 
   return RK_OK;
 }
 
-uint32_t receiveBlocks(FileCall &call, uint32_t address, int fd, uint32_t total,
-                       uint32_t &done) {
+uint32_t receiveBlocks(FileCall &call, uint32_t address, int fd, uint32_t total, uint32_t &done) {
   const RkParamBlock &pb = call.op->block;
   uint32_t rc = RK_OK;
   auto req = std::make_unique<Frame>();
@@ -257,8 +256,8 @@ RK_API uint32_t RK_SendFile(uint32_t port, uint32_t address, void *owner, const 
   return rc;
 }
 
-RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner,
-                               const char *deviceName, const char *localName) {
+RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner, const char *deviceName,
+                               const char *localName) {
   FileCall call = startFileCall(port, address, deviceName, kNameRequestHead);
   if (call.rc == RK_OK && localName == nullptr) call.rc = platform::kErrInvalidParameter;
   if (call.rc != RK_OK) return call.rc;

@@ -27,7 +27,9 @@ struct Frame {
     put16le(v & 0xFFFF);
     put16le(v >> 16);
   }
-  uint32_t get16le(uint32_t at) const { return bytes[at] | static_cast<uint32_t>(bytes[at + 1]) << 8; }
+  uint32_t get16le(uint32_t at) const {
+    return bytes[at] | static_cast<uint32_t>(bytes[at + 1]) << 8;
+  }
   uint32_t get32le(uint32_t at) const { return get16le(at) | get16le(at + 2) << 16; }
 };
 

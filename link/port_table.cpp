@@ -9,7 +9,8 @@ namespace {
 
 void removeAt(RkSharedPortEntry &entry, uint32_t i) {
   const uint32_t count = std::min(entry.Count, kMaxPortUsers);
-  for (uint32_t j = i + 1; j < count; ++j) entry.Users[j - 1] = entry.Users[j];
+  for (uint32_t j = i + 1; j < count; ++j)
+    entry.Users[j - 1] = entry.Users[j];
   entry.Users[count - 1] = {};
   entry.Count = count - 1;
 }

@@ -71,13 +71,13 @@ extern "C" {
 /* Line parameters and timing of a port. Size: bytes the caller hands over or
  * has room for; the library copies at most min(Size, 28) bytes. */
 typedef struct RkParamBlock {
-  uint32_t Size;             /* 28 */
-  uint32_t BaudRate;         /* bit/s, 8N1; default 57600 */
-  uint32_t PollInterval;     /* ms between looks at the receive queue; default 50 */
-  uint32_t ReplyTimeout;     /* ms for the first reply byte; default 100 */
-  uint32_t FileReplyTimeout; /* ms for send, delete and checksum requests; default 5000 */
-  uint32_t FileBlockSize;    /* payload bytes per send block; default 512 */
-  uint16_t Attempts;         /* sends of an ordinary request; default 3 */
+  uint32_t Size;              /* 28 */
+  uint32_t BaudRate;          /* bit/s, 8N1; default 57600 */
+  uint32_t PollInterval;      /* ms between looks at the receive queue; default 50 */
+  uint32_t ReplyTimeout;      /* ms for the first reply byte; default 100 */
+  uint32_t FileReplyTimeout;  /* ms for send, delete and checksum requests; default 5000 */
+  uint32_t FileBlockSize;     /* payload bytes per send block; default 512 */
+  uint16_t Attempts;          /* sends of an ordinary request; default 3 */
   uint16_t FileBlockAttempts; /* sends of a file block request; default 12 */
 } RkParamBlock;
 
@@ -91,8 +91,8 @@ typedef struct RkStatistics {
 
 /* State of the file operation on a port. */
 typedef struct RkTransferInfo {
-  uint32_t Size;       /* 540; in/out like RkParamBlock.Size */
-  uint32_t Operation;  /* 0 none, 1 sending, 2 receiving, 3 deleting */
+  uint32_t Size;      /* 540; in/out like RkParamBlock.Size */
+  uint32_t Operation; /* 0 none, 1 sending, 2 receiving, 3 deleting */
   uint32_t BytesDone;
   uint32_t BytesTotal;
   uint32_t Address;
@@ -128,8 +128,8 @@ RK_API uint32_t RK_ResetStatistics(uint32_t port, uint32_t address);
 RK_API uint32_t RK_GetTransferInfo(uint32_t port, RkTransferInfo *info);
 RK_API uint32_t RK_SendFile(uint32_t port, uint32_t address, void *owner, const char *deviceName,
                             const char *localName);
-RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner,
-                               const char *deviceName, const char *localName);
+RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner, const char *deviceName,
+                               const char *localName);
 RK_API uint32_t RK_ReceiveFileCS(uint32_t port, uint32_t address, const char *deviceName,
                                  uint32_t *length, uint16_t *checksum);
 RK_API uint32_t RK_CountFileCS(const char *localName, uint32_t *length, uint16_t *checksum);
@@ -138,16 +138,40 @@ RK_API uint32_t RK_DeleteFile(uint32_t port, uint32_t address, void *ignored,
 
 #ifdef __cplusplus
 } /* extern "C" */
-
-static_assert(sizeof(RkParamBlock) == 28, "RkParamBlock is 28 bytes");
-static_assert(sizeof(RkStatistics) == 16, "RkStatistics is 16 bytes");
-static_assert(sizeof(RkTransferInfo) == 540, "RkTransferInfo is 540 bytes");
-static_assert(sizeof(RkDateTime) == 16, "RkDateTime is 16 bytes");
-#else
-_Static_assert(sizeof(RkParamBlock) == 28, "RkParamBlock is 28 bytes");
-_Static_assert(sizeof(RkStatistics) == 16, "RkStatistics is 16 bytes");
-_Static_assert(sizeof(RkTransferInfo) == 540, "RkTransferInfo is 540 bytes");
-_Static_assert(sizeof(RkDateTime) == 16, "RkDateTime is 16 bytes");
 #endif
+
+#ifdef __cplusplus
+#include <cstddef>
+#define RK_STATIC_ASSERT(e, m) static_assert(e, m)
+#else
+#include <stddef.h>
+#define RK_STATIC_ASSERT(e, m) _Static_assert(e, m)
+#endif
+/* The records are little-endian and packed to the sizes and offsets below. */
+RK_STATIC_ASSERT(offsetof(RkParamBlock, BaudRate) == 4, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkParamBlock, PollInterval) == 8, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkParamBlock, ReplyTimeout) == 12, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkParamBlock, FileReplyTimeout) == 16, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkParamBlock, FileBlockSize) == 20, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkParamBlock, Attempts) == 24, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkParamBlock, FileBlockAttempts) == 26, "RkParamBlock layout");
+RK_STATIC_ASSERT(offsetof(RkStatistics, GoodReplies) == 4, "RkStatistics layout");
+RK_STATIC_ASSERT(offsetof(RkStatistics, BadAttempts) == 8, "RkStatistics layout");
+RK_STATIC_ASSERT(offsetof(RkStatistics, FailedExchanges) == 12, "RkStatistics layout");
+RK_STATIC_ASSERT(offsetof(RkTransferInfo, Operation) == 4, "RkTransferInfo layout");
+RK_STATIC_ASSERT(offsetof(RkTransferInfo, BytesDone) == 8, "RkTransferInfo layout");
+RK_STATIC_ASSERT(offsetof(RkTransferInfo, BytesTotal) == 12, "RkTransferInfo layout");
+RK_STATIC_ASSERT(offsetof(RkTransferInfo, Address) == 16, "RkTransferInfo layout");
+RK_STATIC_ASSERT(offsetof(RkTransferInfo, RemoteName) == 20, "RkTransferInfo layout");
+RK_STATIC_ASSERT(offsetof(RkTransferInfo, LocalName) == 280, "RkTransferInfo layout");
+RK_STATIC_ASSERT(offsetof(RkDateTime, Month) == 2, "RkDateTime layout");
+RK_STATIC_ASSERT(offsetof(RkDateTime, Day) == 6, "RkDateTime layout");
+RK_STATIC_ASSERT(offsetof(RkDateTime, Second) == 12, "RkDateTime layout");
+
+RK_STATIC_ASSERT(sizeof(RkParamBlock) == 28, "RkParamBlock is 28 bytes");
+RK_STATIC_ASSERT(sizeof(RkStatistics) == 16, "RkStatistics is 16 bytes");
+RK_STATIC_ASSERT(sizeof(RkTransferInfo) == 540, "RkTransferInfo is 540 bytes");
+RK_STATIC_ASSERT(sizeof(RkDateTime) == 16, "RkDateTime is 16 bytes");
+#undef RK_STATIC_ASSERT
 
 #endif /* RK_H */

@@ -44,15 +44,16 @@ struct AttemptResult {
 
 // One attempt: send the request and collect what arrives, one poll interval
 // at a time on a fixed schedule counted from the end of the write.
-AttemptResult attempt(Connection &conn, OpenPort &op, uint32_t replyTimeoutMs,
-                      const Frame &request, uint32_t expected, Frame &reply) {
+AttemptResult attempt(Connection &conn, OpenPort &op, uint32_t replyTimeoutMs, const Frame &request,
+                      uint32_t expected, Frame &reply) {
   platform::SerialPort &port = *op.serial;
   const uint32_t interval = op.block.PollInterval;
   const int64_t intervalNs = static_cast<int64_t>(interval) * 1000000;
   AttemptResult r;
   reply.length = 0;
   reply.bytes[0] = 0;
-  if ((r.systemError = port.purge()) != 0 || (r.systemError = port.write(request.bytes, request.length)) != 0) {
+  if ((r.systemError = port.purge()) != 0 ||
+      (r.systemError = port.write(request.bytes, request.length)) != 0) {
     r.outcome = Attempt::PortFailed;
     return r;
   }
@@ -90,21 +91,29 @@ AttemptResult attempt(Connection &conn, OpenPort &op, uint32_t replyTimeoutMs,
 
 }  // namespace
 
-PollObserver *threadPollObserver() { return pollObserver; }
-void setThreadPollObserver(PollObserver *observer) { pollObserver = observer; }
+PollObserver *threadPollObserver() {
+  return pollObserver;
+}
+void setThreadPollObserver(PollObserver *observer) {
+  pollObserver = observer;
+}
 
 uint32_t expectedReplyLength(const Frame &request) {
   const uint32_t count = static_cast<uint32_t>(request.bytes[4]) << 8 | request.bytes[5];
   switch (request.bytes[1]) {
     case 1:
-    case 2: return (count + 7) / 8 + 5;
+    case 2:
+      return (count + 7) / 8 + 5;
     case 3:
-    case 4: return 2 * count + 5;
+    case 4:
+      return 2 * count + 5;
     case 5:
     case 6:
     case 15:
-    case 16: return 8;
-    default: return 0;
+    case 16:
+      return 8;
+    default:
+      return 0;
   }
 }
 

@@ -73,7 +73,8 @@ std::string systemErrorText(uint32_t code) {
       return "недостаточно памяти";
     case kErrReadOnly:
       return "носитель защищен от записи";
-    case kErrHandleEof: return "достигнут конец файла";
+    case kErrHandleEof:
+      return "достигнут конец файла";
     case kErrBaudRate:
       return "COM-порт не поддерживает заданную скорость обмена";
     case kErrFileExists:

@@ -1,11 +1,11 @@
 #include "platform/file_io.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <vector>
 
 #include "platform/errors.h"

@@ -1,0 +1,48 @@
+// A second (third, ...) process for the port-sharing tests. It reads
+// commands from its standard input, one a line, and answers each with one
+// line on its standard output:
+//   open PORT BAUD POLL TIMEOUT   -> result code of RK_Open
+//   read PORT ADDRESS             -> result code of reading register 0 (function 3)
+//   baud PORT                     -> BaudRate of RK_GetParamBlock
+//   close PORT                    -> result code of RK_Close
+//   exit                          -> returns from main (the library unloads)
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "rk.h"
+
+int main() {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    std::istringstream in(line);
+    std::string cmd;
+    uint32_t port = 0;
+    in >> cmd >> port;
+    uint32_t result = 0;
+    if (cmd == "open") {
+      RkParamBlock b{};
+      b.Size = sizeof b;
+      RK_GetDefaultParamBlock(&b);
+      in >> b.BaudRate >> b.PollInterval >> b.ReplyTimeout;
+      result = RK_Open(port, &b);
+    } else if (cmd == "read") {
+      uint32_t address = 1;
+      in >> address;
+      uint16_t value = 0;
+      result = RK_Exchange(port, address, 3, 0, 1, &value);
+    } else if (cmd == "baud") {
+      RkParamBlock b{};
+      b.Size = sizeof b;
+      RK_GetParamBlock(port, &b);
+      result = b.BaudRate;
+    } else if (cmd == "close") {
+      result = RK_Close(port);
+    } else if (cmd == "exit") {
+      return 0;
+    }
+    std::cout << result << std::endl;
+  }
+  return 0;
+}
