@@ -134,7 +134,7 @@ int main(int argc, char **argv) {
   std::printf("%-12s %10s %12s %12s %9s %14s %10s %7s\n", "PollInterval", "read ms", "schedule ms",
               "cycle ms", "vs sched", "CPU/cycle ms", "CPU share", "cycles");
   // The program's setting for 57600 bit/s (100, 300), and a short interval.
-  for (const auto [pollMs, timeoutMs] : {std::pair{100, 300}, std::pair{20, 100}}) {
+  for (const auto &[pollMs, timeoutMs] : {std::pair{100, 300}, std::pair{20, 100}}) {
     const Result r = measure(*sensor, pollMs, timeoutMs, seconds);
     const double schedule = r.readMs + 100.0;
     std::printf("%-12d %10.2f %12.2f %12.2f %+8.2f%% %14.3f %9.3f%% %7d\n", r.pollMs, r.readMs,
