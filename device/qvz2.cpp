@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstring>
 #include <system_error>
 
 #include "format.h"
