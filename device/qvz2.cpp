@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstring>
 #include <system_error>
 
-#include "cp1251.h"
 #include "format.h"
 #include "link/rk.h"
+#include "platform/cp1251.h"
 #include "platform/ini.h"
 #include "speed_table.h"
 
@@ -142,7 +141,8 @@ void TQVZ2::reopen() {
 uint32_t TQVZ2::setLastError(uint32_t code) {
   char text[kErrorTextCapacity];
   const uint32_t n = RK_GetErrorText(code, text, sizeof text);
-  rec_.lastError = cp1251ToUtf8(std::string_view(text, std::min(n, kErrorTextCapacity - 1)));
+  rec_.lastError =
+      platform::cp1251ToUtf8(std::string_view(text, std::min(n, kErrorTextCapacity - 1)));
   return code;
 }
 

@@ -6,7 +6,8 @@
 //   - the time of that read on its own (RK_Exchange from this thread);
 //   - the interval between the worker's reads, as the simulated sensor heard
 //     them, against read + 100 ms;
-//   - the CPU time of the worker thread per cycle and as a share of a core.
+//   - the CPU time of the worker thread per cycle and as a share of a core;
+//   - the cost of one snapshot() for a reader (the display takes ten a second).
 // Targets: within 5 % of the schedule, under 1 % of one core.
 //
 // Usage: device_cycle_bench [seconds per setting, default 10]
@@ -57,10 +58,11 @@ struct Result {
   double cpuPerCycleMs;
   double cpuShare;  // of one core
   int cycles;
+  double snapshotUs;  // one snapshot() while the worker polls
 };
 
 Result measure(qvzsim::Sensor &sensor, int pollMs, int timeoutMs, double seconds) {
-  Result res{pollMs, 0, 0, 0, 0, 0};
+  Result res{pollMs, 0, 0, 0, 0, 0, 0};
   const std::string idStr = "rk.dll," + std::to_string(kCom) + ",57600," + std::to_string(pollMs) +
                             "," + std::to_string(timeoutMs);
 
@@ -95,6 +97,13 @@ Result measure(qvzsim::Sensor &sensor, int pollMs, int timeoutMs, double seconds
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const uint64_t cpu1 = threadCpuNs("qvz-poll");
     const double wallMs = Ms(Clock::now() - w0).count();
+
+    device::MeasurementRecord rec;
+    const int snapshots = 10000;
+    const auto s0 = Clock::now();
+    for (int i = 0; i < snapshots; ++i)
+      dev.snapshot(rec);
+    res.snapshotUs = Ms(Clock::now() - s0).count() * 1000.0 / snapshots;
 
     std::vector<Clock::time_point> times;
     for (const auto &r : sensor.requests()) {
@@ -137,9 +146,9 @@ int main(int argc, char **argv) {
   for (const auto &[pollMs, timeoutMs] : {std::pair{100, 300}, std::pair{20, 100}}) {
     const Result r = measure(*sensor, pollMs, timeoutMs, seconds);
     const double schedule = r.readMs + 100.0;
-    std::printf("%-12d %10.2f %12.2f %12.2f %+8.2f%% %14.3f %9.3f%% %7d\n", r.pollMs, r.readMs,
-                schedule, r.cycleMs, 100.0 * (r.cycleMs - schedule) / schedule, r.cpuPerCycleMs,
-                100.0 * r.cpuShare, r.cycles);
+    std::printf("%-12d %10.2f %12.2f %12.2f %+8.2f%% %14.3f %9.3f%% %7d %12.2f\n", r.pollMs,
+                r.readMs, schedule, r.cycleMs, 100.0 * (r.cycleMs - schedule) / schedule,
+                r.cpuPerCycleMs, 100.0 * r.cpuShare, r.cycles, r.snapshotUs);
   }
   std::printf("\nTargets: cycle within 5 %% of the schedule; CPU share under 1 %% of one core.\n");
   return 0;

@@ -86,10 +86,11 @@ class DeviceTest : public ::testing::Test {
     return *sensor;
   }
 
-  // An identification string for COM3 with a poll interval shorter than the
-  // program's 100 ms, so that the tests spend less time waiting on the line.
+  // An identification string for COM3 with the link library's default poll
+  // interval, shorter than the program's 100 ms so that the tests spend less
+  // time waiting, yet long enough that a loaded machine does not cut replies.
   static std::string idStr(uint32_t baud = 57600) {
-    return "rk.dll," + std::to_string(kCom) + "," + std::to_string(baud) + ",20,100";
+    return "rk.dll," + std::to_string(kCom) + "," + std::to_string(baud) + ",50,200";
   }
 
   void writeIni(const std::string &content) { std::ofstream(iniPath_) << content; }
@@ -109,8 +110,15 @@ class DeviceTest : public ::testing::Test {
     return makeDevice();
   }
 
-  bool waitOnline() {
-    return waitUntil([&] { return dev_->snapshot().online; });
+  // Waits for a poll that succeeded in every request; on failure says what
+  // the link reported last.
+  ::testing::AssertionResult waitOnline() {
+    if (waitUntil([&] { return dev_->snapshot().online; })) return ::testing::AssertionSuccess();
+    const MeasurementRecord rec = dev_->snapshot();
+    return ::testing::AssertionFailure()
+           << "not online: port " << rec.port << ", lastError \"" << rec.lastError << "\", good "
+           << rec.stats.GoodReplies << ", bad attempts " << rec.stats.BadAttempts << ", failed "
+           << rec.stats.FailedExchanges;
   }
 
   std::filesystem::path dir_;

@@ -36,7 +36,7 @@ TEST_F(DeviceTest, LockHoldsTheWorkerAndUnlockLetsItGo) {
 
 TEST_F(DeviceTest, SearchPatternReopensWithTheChosenLink) {
   startSensor(qvzsim::kThreeAxis, 9);
-  writeIni("[SETTINGS]\nIdStr=rk.dll,3,57600,20,100\nDeviceId=4\n");  // wrong address
+  writeIni("[SETTINGS]\nIdStr=" + idStr() + "\nDeviceId=4\n");  // wrong address
   TQVZ2 &dev = makeDevice();
   ASSERT_TRUE(waitUntil([&] { return dev.snapshot().lastError == "нет ответа от датчика"; }));
 
