@@ -17,8 +17,9 @@ uint32_t TQVZ2::exchange(uint32_t function, uint32_t start, uint32_t count, void
 
 void TQVZ2::poll() {
   if (rec_.port < 0) {
+    // The link is closed: lastError keeps the text of the failed open (or of
+    // the last command), which is all the user learns about why.
     rec_.online = false;
-    rec_.lastError.clear();
   } else {
     InputBlock inputs;
     uint32_t r = exchange(kReadInput, reg::kInputStart, reg::kInputCount, &inputs);

@@ -2,15 +2,16 @@
 // publication of the record, and the polling worker's loop.
 #include "qvz2.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstring>
 #include <system_error>
 
-#include "cp1251.h"
 #include "format.h"
 #include "link/rk.h"
+#include "platform/cp1251.h"
 #include "platform/ini.h"
 #include "speed_table.h"
 
@@ -22,6 +23,7 @@ constexpr const char *kSection = "SETTINGS";
 constexpr size_t kIdStrCapacity = 200;  // bytes, terminator included
 constexpr uint32_t kErrorTextCapacity = 2000;
 constexpr auto kPollPause = std::chrono::milliseconds(100);
+constexpr const char *kWorkerName = "qvz-poll";  // as top -H and debuggers show it
 
 // Default reference gaps of the S calibration points S1..S10, mm.
 constexpr float kDefaultGaps[kGapPoints] = {0.0f,  0.4f, 0.9f,  1.6f, 2.3f,
@@ -139,7 +141,8 @@ void TQVZ2::reopen() {
 uint32_t TQVZ2::setLastError(uint32_t code) {
   char text[kErrorTextCapacity];
   const uint32_t n = RK_GetErrorText(code, text, sizeof text);
-  rec_.lastError = cp1251ToUtf8(std::string_view(text, std::min(n, kErrorTextCapacity - 1)));
+  rec_.lastError =
+      platform::cp1251ToUtf8(std::string_view(text, std::min(n, kErrorTextCapacity - 1)));
   return code;
 }
 
@@ -199,6 +202,7 @@ void TQVZ2::snapshot(MeasurementRecord &out) const {
 // ---- Worker ----
 
 void TQVZ2::workerLoop() {
+  ::pthread_setname_np(::pthread_self(), kWorkerName);
   while (state_.load(std::memory_order_acquire) >= Held) {
     deviceLock_.acquire();
     poll();

@@ -89,23 +89,34 @@ LineKind classify(std::string_view line) {
   return k;
 }
 
+// The file's bytes; nullopt with errno set when it cannot be read whole
+// (ENOENT: there is no such file). Anything but a regular file reads as empty.
 std::optional<std::string> readFile(const std::string &path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::string data;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  bool ok = ::fstat(fd, &st) == 0;
+  if (ok && S_ISREG(st.st_mode)) {
     char buf[8192];
     for (;;) {
       const ssize_t n = ::read(fd, buf, sizeof buf);
       if (n > 0) {
         data.append(buf, static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        ok = false;
         break;
       }
     }
   }
+  const int error = errno;
   ::close(fd);
+  if (!ok) {
+    errno = error;
+    return std::nullopt;
+  }
   return data;
 }
 
@@ -227,8 +238,9 @@ std::string resolveTarget(const std::string &path) {
 bool replaceFile(const std::string &path, std::string_view data) {
   const std::string target = resolveTarget(path);
   const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = target.substr(prefix.size());
+  const std::string dir = prefix.empty() ? "." : prefix;
 
   struct stat old {};
   const bool existed = ::stat(target.c_str(), &old) == 0;
@@ -238,7 +250,7 @@ bool replaceFile(const std::string &path, std::string_view data) {
   std::string tmp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = dir + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
+    tmp = prefix + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
           std::to_string(counter.fetch_add(1));
     // 0666 less the umask, as for any new file; an old file's mode is copied below.
     fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -321,6 +333,8 @@ bool iniWriteString(const std::string &path, std::string_view section, std::stri
 
   const std::lock_guard lock(writeMutex);
   const std::optional<std::string> old = readFile(path);
+  // A file that exists but cannot be read would be replaced by one key alone.
+  if (!old && errno != ENOENT) return false;
   IniText ini = parse(old ? *old : std::string());
 
   if (const std::optional<size_t> at = findKey(ini, section, key)) {

@@ -25,14 +25,15 @@ double GapCurve::gap(double v) const {
 Spread makeSpread(uint32_t seed) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  // Deviations of one to three percent either way: enough to calibrate away.
+  // Small deviations either way: a fresh sensor reads within a few percent in
+  // its working range, and calibration has something to correct.
   auto dev = [&](double lo, double hi) {
     const double u = unit(rng);
     return (u < 0 ? -1.0 : 1.0) * (lo + (hi - lo) * std::abs(u));
   };
   Spread s;
-  s.curve.amplitude = kNominalCurve.amplitude * (1.0 + dev(0.01, 0.03));
-  s.curve.length = kNominalCurve.length * (1.0 + dev(0.01, 0.03));
+  s.curve.amplitude = kNominalCurve.amplitude * (1.0 + dev(0.004, 0.012));
+  s.curve.length = kNominalCurve.length * (1.0 + dev(0.004, 0.012));
   for (auto &a : s.axisSensitivity)
     a = 1.0 + dev(0.01, 0.04);
   for (auto &g : s.dacGain)

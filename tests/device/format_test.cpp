@@ -1,13 +1,11 @@
-// Status and value texts, the sensor-kind rule, the speed table, the
-// extremes and the CP1251 conversion.
+// Status and value texts, the sensor-kind rule, the speed table and the
+// extremes.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "device/cp1251.h"
 #include "device/format.h"
 #include "device/record.h"
 #include "device/speed_table.h"
@@ -108,41 +106,6 @@ TEST(Extremes, FirstReadingSetsBothAndNaNNeverEnters) {
   EXPECT_EQ(rec.minSZ, 2.0e38f);
   EXPECT_EQ(std::bit_cast<uint32_t>(rec.minWX), 0x7F167699u);
   EXPECT_EQ(rec.maxY, -2.0e38f);
-}
-
-// glibc's converter is the independent oracle for every byte of the code page.
-std::string iconvToUtf8(const std::string &in) {
-  iconv_t cd = iconv_open("UTF-8", "CP1251");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "<no iconv>";
-  std::string out(in.size() * 4, '\0');
-  char *src = const_cast<char *>(in.data());
-  size_t srcLeft = in.size();
-  char *dst = out.data();
-  size_t dstLeft = out.size();
-  const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  iconv_close(cd);
-  if (rc == static_cast<size_t>(-1)) return "<unconvertible>";
-  out.resize(out.size() - dstLeft);
-  return out;
-}
-
-TEST(Cp1251, EveryByteAsTheSystemConverterHasIt) {
-  for (int b = 1; b < 256; ++b) {
-    const std::string one(1, static_cast<char>(b));
-    if (b == 0x98) {
-      EXPECT_EQ(cp1251ToUtf8(one), "\xEF\xBF\xBD");  // unassigned in the code page
-      continue;
-    }
-    EXPECT_EQ(cp1251ToUtf8(one), iconvToUtf8(one)) << "byte " << b;
-  }
-}
-
-TEST(Cp1251, LibraryText) {
-  // "нет ответа от датчика" as the link library returns it.
-  const std::string cp =
-      "\xED\xE5\xF2 \xEE\xF2\xE2\xE5\xF2\xE0 \xEE\xF2 \xE4\xE0\xF2\xF7\xE8\xEA\xE0";
-  EXPECT_EQ(cp1251ToUtf8(cp), "нет ответа от датчика");
-  EXPECT_EQ(cp1251ToUtf8(""), "");
 }
 
 }  // namespace

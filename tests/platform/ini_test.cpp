@@ -9,6 +9,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -224,17 +225,12 @@ TEST_F(IniTest, KeepsModeAndSymbolicLink) {
   EXPECT_EQ(entries().size(), 2u) << "no temporary file is left";
 }
 
-// A directory that refuses new files: the write fails and the old file stays
-// whole. Root may write anywhere, so the write runs in a child that gives up
-// root first.
-TEST_F(IniTest, WriteIntoReadOnlyDirectoryFailsAndKeepsOldFile) {
-  const std::string before = "[SETTINGS]\nIdStr=rk.dll,1,9600,20,100\n";
-  put(before);
-  ASSERT_EQ(::chmod(path_.c_str(), 0666), 0);
-  ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
-
+// Runs a write as an ordinary user in a child process: root may read and
+// write anything, so permission tests give up root first. Returns the
+// write's result, or nullopt when the child could not run it.
+std::optional<bool> writeAsOrdinaryUser(const std::string &path, const std::string &value) {
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return std::nullopt;
   if (child == 0) {
     if (::geteuid() == 0) {
       const passwd *nobody = ::getpwnam("nobody");
@@ -242,15 +238,43 @@ TEST_F(IniTest, WriteIntoReadOnlyDirectoryFailsAndKeepsOldFile) {
         ::_exit(3);
       }
     }
-    const bool written = iniWriteString(path_, "SETTINGS", "IdStr", "changed");
-    ::_exit(written ? 1 : 0);
+    ::_exit(iniWriteString(path, "SETTINGS", "IdStr", value) ? 1 : 0);
   }
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write succeeded; 3: could not drop root";
-  EXPECT_EQ(get(), before);
-  EXPECT_EQ(entries().size(), 1u);
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+    return std::nullopt;
+  }
+  return WEXITSTATUS(status) == 1;
+}
+
+TEST_F(IniTest, PermissionFailuresKeepTheOldFile) {
+  struct Case {
+    const char *what;
+    mode_t dirMode, fileMode;
+  } cases[] = {{"read-only directory", 0555, 0666}, {"unreadable file", 0777, 0222}};
+  const std::string before = "[SETTINGS]\nIdStr=rk.dll,1,9600,20,100\nS1=0.1\n";
+  for (const Case &c : cases) {
+    put(before);
+    ASSERT_EQ(::chmod(path_.c_str(), c.fileMode), 0);
+    ASSERT_EQ(::chmod(dir_.c_str(), c.dirMode), 0);
+    EXPECT_EQ(writeAsOrdinaryUser(path_, "changed"), std::optional<bool>(false)) << c.what;
+    ASSERT_EQ(::chmod(dir_.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
+    EXPECT_EQ(get(), before) << c.what;
+    EXPECT_EQ(entries().size(), 1u) << c.what;
+  }
+}
+
+TEST_F(IniTest, RelativePathIsWrittenBesideItsFile) {
+  const fs::path home = fs::current_path();
+  fs::current_path(dir_);
+  const bool written = iniWriteString("sentune.ini", "A", "k", "v");
+  const std::string read = iniReadString("sentune.ini", "A", "k", "");
+  fs::current_path(home);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(read, "v");
+  EXPECT_EQ(get(), "[A]\nk=v\n");
+  EXPECT_EQ(entries(), std::vector<std::string>{"sentune.ini"});
 }
 
 TEST_F(IniTest, WriteOverADirectoryFailsWithoutLeftovers) {

@@ -1,0 +1,22 @@
+#include "app/application.h"
+
+#include "app/main_window.h"
+#include "app/startup_config.h"
+
+namespace app {
+
+SentuneApplication::SentuneApplication(int &argc, char **argv)
+    : QApplication(argc, argv),
+      exePath_(applicationFilePath().toStdString()),
+      commandLine_(commandLineText(argc, argv)) {
+  setApplicationName(QStringLiteral("sentune"));
+  setApplicationDisplayName(QStringLiteral("sentune"));
+}
+
+int SentuneApplication::runMainWindow() {
+  CSentuneDlg mainWindow(exePath_, commandLine_);
+  mainWindow.runModal();
+  return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,49 @@
+#include "resources/strings.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace resources {
+
+namespace {
+
+struct Entry {
+  int id;
+  std::string_view text;
+};
+
+// Sorted by id.
+constexpr Entry kStrings[] = {
+    {101, "&О программе..."},
+    {102, " "},
+    {1020, "Sп<:"},
+    {1021, "Sа<:"},
+    {1022, "Wп:"},
+    {1023, "Wа:"},
+    {1024, "Sп>:"},
+    {1025, "Sа>:"},
+    {1030, "Zп:"},
+    {1031, "Zа:"},
+    {1032, "Xп:"},
+    {1033, "Xа:"},
+    {1034, "Yп:"},
+    {1035, "Yа:"},
+    {1040, "S"},
+    {1041, "Z"},
+    {1042, "W"},
+    {1043, "X"},
+    {1044, " "},
+    {1045, "Y"},
+};
+
+static_assert(std::ranges::is_sorted(kStrings, {}, &Entry::id), "the string table is sorted by id");
+
+}  // namespace
+
+QString loadString(int id) {
+  const auto it = std::ranges::lower_bound(kStrings, id, {}, &Entry::id);
+  if (it == std::end(kStrings) || it->id != id) return {};
+  return QString::fromUtf8(it->text.data(), static_cast<qsizetype>(it->text.size()));
+}
+
+}  // namespace resources

@@ -1,0 +1,25 @@
+// The string table of sentune: texts that code loads by id.
+#pragma once
+
+#include <QString>
+
+namespace resources {
+
+// String ids used by the main window.
+enum StringId : int {
+  kStrAbout = 101,           // "&О программе..."
+  kStrBlank = 102,           // " ": a label without a channel
+  kStrSetpointKind1 = 1020,  // 1020-1025: setpoint labels of a gap and vibration sensor
+  kStrSetpointKind2 = 1030,  // 1030-1035: setpoint labels of a three-component sensor
+  kStrRowS = 1040,
+  kStrRowZ = 1041,
+  kStrRowW = 1042,
+  kStrRowX = 1043,
+  kStrRowNone = 1044,
+  kStrRowY = 1045,
+};
+
+// The text of string id, empty when the table has no such string.
+QString loadString(int id);
+
+}  // namespace resources

@@ -1,0 +1,285 @@
+// The main window started for real (INI file, theDevice, theAdc, refresh
+// timer) against a simulated sensor, watched through its controls.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "app/about_dialog.h"
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "resources/main_dialog.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/sim_bench.h"
+
+namespace {
+
+using namespace resources;
+using testsupport::SimBench;
+using testsupport::waitUntil;
+
+// Time for a start-up to bring a type-1 sensor online: identification,
+// configuration and 27 table requests, on a loaded machine under a sanitizer.
+constexpr int kOnlineMs = 30000;
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void start(const SimBench::Options &o, const std::string &commandLine = "") {
+    bench = std::make_unique<SimBench>(o);
+    open(commandLine);
+  }
+  void open(const std::string &commandLine = "") {
+    window = std::make_unique<app::CSentuneDlg>(bench->exePath(), commandLine);
+    window->show();  // runs the start-up: theDevice, theAdc, refresh timer
+  }
+  void TearDown() override {
+    window.reset();
+    bench.reset();
+  }
+
+  QString text(int id) const { return window->itemText(id); }
+  bool shown(int id) const { return window->isItemShown(id); }
+  bool enabled(int id) const { return window->isItemEnabled(id); }
+  // A live reading: a number in the value field of row S/Z.
+  bool live() const {
+    static const QRegularExpression number(QStringLiteral("^\\s*-?\\d+(\\.\\d+)?$"));
+    return number.match(text(kValueSZ)).hasMatch();
+  }
+  ::testing::AssertionResult waitLive() {
+    if (waitUntil([&] { return live(); }, kOnlineMs)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "no live value; port '" << text(kPortBox).toStdString() << "', last error '"
+           << text(kLastError).toStdString() << "'";
+  }
+
+  std::unique_ptr<SimBench> bench;
+  std::unique_ptr<app::CSentuneDlg> window;
+};
+
+TEST_F(MainWindow, GapAndVibrationSensor) {
+  start({.type = qvzsim::kGapVibration});
+  bench->sensor().setGap(1.5);
+  bench->sensor().setVibration(42.0);
+  ASSERT_TRUE(waitLive()) << "last error: " << text(kLastError).toStdString();
+
+  EXPECT_EQ(app::iniPath, bench->iniPath());
+  EXPECT_TRUE(std::filesystem::is_directory(bench->dir() + "/Data"));
+  EXPECT_EQ(text(kPortBox), "COM1");
+  EXPECT_EQ(text(kSpeedBox), "57600");
+  EXPECT_EQ(text(kAddressBox), "1");
+  EXPECT_EQ(text(kNumberBox), "1234");
+  EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d\\d$").match(text(kFirmwareBox)).hasMatch())
+      << text(kFirmwareBox).toStdString();
+  EXPECT_EQ(text(kLabelSZ), "S");
+  EXPECT_EQ(text(kLabelWX), "W");
+  EXPECT_TRUE(QRegularExpression("^\\s*\\d+$").match(text(kValueWX)).hasMatch())
+      << "W has no decimals: '" << text(kValueWX).toStdString() << "'";
+  EXPECT_EQ(text(kValueWX).size(), 6) << "W is right-aligned in six characters";
+  EXPECT_NEAR(text(kValueSZ).toDouble(), 1.5, 0.2);
+  for (int id : {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY, kAdditional}) {
+    EXPECT_FALSE(shown(id)) << id;
+  }
+  const char *labels[] = {"Sп<:", "Sа<:", "Wп:", "Wа:", "Sп>:", "Sа>:"};
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(text(kSetpointLabel0 + i), labels[i]) << i;
+  for (int id : {kReadTables, kWriteTables, kChangeExchange, kSetpoints}) {
+    EXPECT_TRUE(enabled(id)) << id;
+  }
+  EXPECT_FALSE(enabled(kChangeNumber)) << "number 1234 without /nd";
+  EXPECT_FALSE(enabled(kCalibrate)) << "without /calibr";
+  EXPECT_FALSE(shown(kUpload));
+  EXPECT_FALSE(shown(kTest));
+  EXPECT_FALSE(enabled(kTestSignal));
+  EXPECT_FALSE(window->isItemChecked(kTestSignal));
+  EXPECT_TRUE(waitUntil([&] { return !text(kMinSZ).isEmpty() && !text(kMaxSZ).isEmpty(); }));
+  EXPECT_TRUE(text(kLastError).isEmpty()) << text(kLastError).toStdString();
+  // The simulated E-140 module delivers a sine of 1 V peak: 0.7071 V RMS.
+  ASSERT_TRUE(waitUntil([&] { return !text(kAdcValue).isEmpty(); }, kOnlineMs))
+      << text(kAdcStatus).toStdString();
+  EXPECT_NEAR(text(kAdcValue).toDouble(), 0.7071, 0.02);
+  EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d{4}$").match(text(kAdcValue)).hasMatch());
+  EXPECT_TRUE(text(kAdcStatus).startsWith("ввод на частоте")) << text(kAdcStatus).toStdString();
+
+  // The window as a technician sees it, kept with the build for a look.
+  const QString shot = QStringLiteral(SENTUNE_TEST_ARTIFACTS "/main_window_type1.png");
+  QDir().mkpath(QStringLiteral(SENTUNE_TEST_ARTIFACTS));
+  EXPECT_TRUE(window->grab().save(shot)) << shot.toStdString();
+
+  const app::CoefficientFileName name = window->MakeCoefficientFileName();
+  EXPECT_EQ(name.dir, bench->dir() + "/Data/1234");
+  EXPECT_TRUE(std::filesystem::is_directory(name.dir));
+  EXPECT_TRUE(QRegularExpression("/Data/1234/\\d{8}_\\d{4}\\.cf$")
+                  .match(QString::fromStdString(name.path))
+                  .hasMatch())
+      << name.path;
+}
+
+TEST_F(MainWindow, ThreeComponentSensorAndItsTestSignal) {
+  start({.type = qvzsim::kThreeAxis});
+  bench->sensor().setVelocity(qvzsim::Axis::Z, 3.25);
+  ASSERT_TRUE(waitLive()) << text(kLastError).toStdString();
+  EXPECT_EQ(text(kLabelY), "Y");
+  EXPECT_EQ(text(kLabelSZ), "Z");
+  EXPECT_EQ(text(kLabelWX), "X");
+  EXPECT_EQ(text(kSetpointLabel0), "Zп:");
+  EXPECT_TRUE(QRegularExpression("^\\s*-?\\d+\\.\\d\\d$").match(text(kValueWX)).hasMatch());
+  for (int id : {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY, kAdditional}) {
+    EXPECT_TRUE(shown(id)) << id;
+  }
+  EXPECT_FALSE(enabled(kReadTables));
+  EXPECT_FALSE(enabled(kWriteTables));
+  EXPECT_FALSE(enabled(kCalibrate));
+  ASSERT_TRUE(waitUntil([&] { return enabled(kTestSignal); }));
+  EXPECT_FALSE(window->isItemChecked(kTestSignal));
+
+  // Ticking the box switches the sensor's test signal on: kind 3, and
+  // "Доп. настр." disappears.
+  QTest::mouseClick(window->control<QCheckBox>(kTestSignal), Qt::LeftButton);
+  EXPECT_TRUE(waitUntil([&] { return bench->sensor().status().testSignal; }, kOnlineMs));
+  EXPECT_TRUE(waitUntil([&] { return !shown(kAdditional); }, kOnlineMs));
+  EXPECT_TRUE(window->isItemChecked(kTestSignal));
+  EXPECT_EQ(bench->sensor().status().type, 3);
+  EXPECT_EQ(text(kLabelSZ), "Z");
+
+  QTest::mouseClick(window->control<QCheckBox>(kTestSignal), Qt::LeftButton);
+  EXPECT_TRUE(waitUntil([&] { return !bench->sensor().status().testSignal; }, kOnlineMs));
+  EXPECT_TRUE(waitUntil([&] { return shown(kAdditional); }, kOnlineMs));
+  EXPECT_FALSE(window->isItemChecked(kTestSignal));
+}
+
+TEST_F(MainWindow, SilentSensorShowsStarsAndKeepsCounting) {
+  start({.type = qvzsim::kThreeAxis});
+  ASSERT_TRUE(waitLive());
+  bench->sensor().addFault({.kind = qvzsim::FaultKind::Silence});
+  ASSERT_TRUE(waitUntil([&] { return text(kValueSZ) == "*****"; }, kOnlineMs));
+  for (int id : {kFirmwareBox, kNumberBox, kValueY, kValueWX, kSetpointBox0, kAuxS, kStatusY,
+                 kAlarmSamples, kMaxValue}) {
+    EXPECT_EQ(text(id), "*****") << id;
+  }
+  for (int id : std::initializer_list<int>{kLabelY, kLabelSZ, kLabelWX, kSetpointLabel0,
+                                           kSetpointLabel0 + 5}) {
+    EXPECT_TRUE(text(id).isEmpty()) << id;
+  }
+  EXPECT_FALSE(text(kLastError).isEmpty());
+  EXPECT_EQ(text(kPortBox), "COM1");
+  const int bad = text(kBadAttempts).toInt();
+  EXPECT_TRUE(waitUntil([&] { return text(kBadAttempts).toInt() > bad; }, kOnlineMs))
+      << "statistics keep counting";
+  EXPECT_FALSE(enabled(kChangeExchange));
+  EXPECT_FALSE(enabled(kTestSignal));
+
+  // Extremes stay as they were while the polls fail, vanish on a reset and
+  // return with the next successful poll.
+  EXPECT_FALSE(text(kMinSZ).isEmpty());
+  app::theDevice->resetMinMax();
+  EXPECT_TRUE(waitUntil([&] { return text(kMinSZ).isEmpty() && text(kMaxWX).isEmpty(); }));
+  bench->sensor().clearFaults();
+  EXPECT_TRUE(
+      waitUntil([&] { return !text(kMinSZ).isEmpty() && !text(kMaxWX).isEmpty(); }, kOnlineMs));
+}
+
+TEST_F(MainWindow, ClosedLinkEmptiesTheFieldsAndDisablesTheButtons) {
+  bench = std::make_unique<SimBench>(SimBench::Options{.type = qvzsim::kThreeAxis});
+  bench->writeIni("rk.dll,9,57600,10,100", 1);  // COM9 leads nowhere
+  ::setenv("RK_COM9", (bench->dir() + "/no-such-port").c_str(), 1);
+  open();
+  // Row Y shows from the first refresh on (for every kind but 1); a few more
+  // refreshes leave nothing from the template.
+  ASSERT_TRUE(waitUntil([&] { return shown(kLabelY); }));
+  QTest::qWait(3 * app::CSentuneDlg::kRefreshPeriodMs);
+  for (int id : {kPortBox, kSpeedBox, kAddressBox, kFirmwareBox, kNumberBox, kValueSZ, kValueWX,
+                 kValueY, kSetpointBox0, kGoodReplies, kBadAttempts, kAuxW}) {
+    EXPECT_TRUE(text(id).isEmpty()) << id << ": " << text(id).toStdString();
+  }
+  for (int id : {kChangeExchange, kChangeNumber, kCalibrate, kUpload, kReadTables, kWriteTables,
+                 kSetpoints, kTestSignal}) {
+    EXPECT_FALSE(enabled(id)) << id;
+  }
+  EXPECT_FALSE(window->isItemChecked(kTestSignal));
+  EXPECT_FALSE(shown(kAdditional));
+  for (int id : {kSearch, kResetLimits, kResetStatistics, kExit})
+    EXPECT_TRUE(enabled(id)) << id;
+  ::unsetenv("RK_COM9");
+}
+
+TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
+  struct Case {
+    const char *commandLine;
+    int32_t number;
+    bool numberButton, upload, calibrate, test;
+  } cases[] = {
+      {"", 5, false, false, false, false},
+      {"", 0, true, false, false, false},  // number 0 may always be changed
+      {"/nd", 5, true, false, false, false},
+      {"/send", 5, false, true, false, false},
+      {"/calibr", 5, false, false, true, false},
+      {"/test", 5, false, false, false, true},
+      {"x/ndy/send/calibr/test", 5, true, true, true, true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string("command line '") + c.commandLine + "', number " +
+                 std::to_string(c.number));
+    start({.type = qvzsim::kThreeAxis, .sensorNumber = c.number}, c.commandLine);
+    ASSERT_TRUE(waitLive());
+    ASSERT_TRUE(waitUntil([&] { return text(kNumberBox) == QString::number(c.number); }));
+    QTest::qWait(2 * app::CSentuneDlg::kRefreshPeriodMs);
+    EXPECT_EQ(enabled(kChangeNumber), c.numberButton);
+    EXPECT_EQ(shown(kUpload), c.upload);
+    EXPECT_TRUE(enabled(kUpload)) << "enabled for a recognised sensor, shown or not";
+    EXPECT_EQ(enabled(kCalibrate), c.calibrate);
+    EXPECT_EQ(shown(kTest), c.test);
+    for (int id : {kChangeExchange, kSetpoints, kSearch, kResetLimits}) {
+      EXPECT_TRUE(enabled(id)) << id;
+    }
+    window.reset();
+    bench.reset();
+  }
+}
+
+TEST_F(MainWindow, AboutBoxHoldsTheDeviceWhileOpen) {
+  start({.type = qvzsim::kThreeAxis});
+  ASSERT_TRUE(waitLive());
+  bool heldWhileOpen = false;
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    // Inside the About box's modal loop.
+    ASSERT_TRUE(waitUntil(
+        [] { return dynamic_cast<app::CAboutDlg *>(QApplication::activeModalWidget()); }));
+    auto *about = static_cast<ui::Dialog *>(QApplication::activeModalWidget());
+    caption = about->windowTitle();
+    heldWhileOpen = app::theDevice->workerState() == device::TQVZ2::Held;
+    QTest::keyClick(about, Qt::Key_Escape);
+  });
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  EXPECT_EQ(caption, "О программе");
+  EXPECT_TRUE(heldWhileOpen);
+  EXPECT_EQ(app::theDevice->workerState(), device::TQVZ2::Free);
+}
+
+TEST_F(MainWindow, RunsModallyUntilEscAndThenReleasesEverything) {
+  bench = std::make_unique<SimBench>(SimBench::Options{.type = qvzsim::kThreeAxis});
+  auto w = std::make_unique<app::CSentuneDlg>(bench->exePath(), "");
+  QTimer::singleShot(0, [&] {
+    EXPECT_TRUE(waitUntil(
+        [&] { return QRegularExpression("^\\s*-?\\d").match(w->itemText(kValueSZ)).hasMatch(); },
+        kOnlineMs));
+    QTest::keyClick(w.get(), Qt::Key_Return);  // Enter does not close the main window
+    EXPECT_TRUE(w->isVisible());
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+  });
+  EXPECT_EQ(w->runModal(), 2);
+  EXPECT_NE(app::theDevice, nullptr);
+  w.reset();
+  EXPECT_EQ(app::theAdc, nullptr);
+  EXPECT_EQ(app::theDevice, nullptr);
+}
+
+}  // namespace
