@@ -15,6 +15,8 @@ extern char **environ;
 namespace rktest {
 
 ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args) {
+  // A child that died must not take the test with it when it is written to.
+  ::signal(SIGPIPE, SIG_IGN);
   int toChild[2], fromChild[2];
   if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) {
     throw std::runtime_error("no pipe");
