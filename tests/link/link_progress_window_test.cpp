@@ -29,32 +29,11 @@ using rktest::Reply;
 
 constexpr uint32_t kPort = 5;  // COM6
 
-Bytes le32(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
-
-// Serves a file of `size` bytes, 512 a block, each block reply after `delay`;
-// acknowledges sends and deletes.
-Reply device(const Bytes &q, uint32_t size, std::chrono::milliseconds delay) {
-  if (q[1] == 101) {
-    Bytes r{1, 101};
-    for (uint8_t b : le32(size))
-      r.push_back(b);
-    return Reply::frame(r);
-  }
-  if (q[1] == 102) {
-    const uint32_t offset = q[2] | q[3] << 8 | q[4] << 16 | static_cast<uint32_t>(q[5]) << 24;
-    const uint32_t n = std::min<uint32_t>(512, size - offset);
-    Bytes r{1, 102};
-    for (uint8_t b : le32(offset))
-      r.push_back(b);
-    r.push_back(static_cast<uint8_t>(n));
-    r.push_back(static_cast<uint8_t>(n >> 8));
-    r.insert(r.end(), n, 0x5A);
-    return Reply::frame(r, delay);
-  }
-  return Reply::frame({1, q[1]}, delay);
+// A device that serves `size` bytes and answers every request after `delay`.
+rktest::PtyDevice::Handler device(uint32_t size, std::chrono::milliseconds delay) {
+  return [served = FileBytes(size, 0x5A), delay](const Bytes &q) {
+    return rktest::fileDeviceReply(q, served, delay);
+  };
 }
 
 // Looks at the window on every turn of the event loop while it exists.
@@ -115,7 +94,7 @@ class ProgressWindowTest : public ::testing::Test {
 };
 
 TEST_F(ProgressWindowTest, SendShowsDirectionBytesAndCounters) {
-  dev.setHandler([](const Bytes &q) { return device(q, 0, 30ms); });
+  dev.setHandler(device(0, 30ms));
   const std::string local = tmp.file("local.bin");
   rktest::writeFile(local, FileBytes(1000, 1));
   WindowWatcher watch(&owner);
@@ -134,7 +113,7 @@ TEST_F(ProgressWindowTest, SendShowsDirectionBytesAndCounters) {
 }
 
 TEST_F(ProgressWindowTest, ReceiveOfAnEmptyFile) {
-  dev.setHandler([](const Bytes &q) { return device(q, 0, 30ms); });
+  dev.setHandler(device(0, 30ms));
   WindowWatcher watch(&owner);
   ASSERT_EQ(RK_ReceiveFile(kPort, 1, &owner, "empty;x", tmp.file("got").c_str()), RK_OK);
   ASSERT_GT(watch.seen, 0);
@@ -154,7 +133,7 @@ TEST_F(ProgressWindowTest, StopEscAndCloseBoxCancel) {
       {"Esc", [](ui::Dialog *d) { QTest::keyClick(d, Qt::Key_Escape); }},
       {"close box", [](ui::Dialog *d) { d->close(); }},
   };
-  dev.setHandler([](const Bytes &q) { return device(q, 100000, 200ms); });
+  dev.setHandler(device(100000, 200ms));
   const std::string local = tmp.file("keep.bin");
   for (const auto &[what, act] : ways) {
     rktest::writeFile(local, {4, 5, 6});
@@ -179,7 +158,7 @@ TEST_F(ProgressWindowTest, StopEscAndCloseBoxCancel) {
 // Without an owner nothing handles events during the transfer: no window,
 // no way to cancel it.
 TEST_F(ProgressWindowTest, NoOwnerNoWindow) {
-  dev.setHandler([](const Bytes &q) { return device(q, 1000, 20ms); });
+  dev.setHandler(device(1000, 20ms));
   int turns = 0;
   QTimer t;
   QObject::connect(&t, &QTimer::timeout, [&] {
@@ -193,7 +172,7 @@ TEST_F(ProgressWindowTest, NoOwnerNoWindow) {
 }
 
 TEST_F(ProgressWindowTest, OtherThreadsGetNoWindow) {
-  dev.setHandler([](const Bytes &q) { return device(q, 1000, 20ms); });
+  dev.setHandler(device(1000, 20ms));
   std::atomic<uint32_t> rc{1};
   std::atomic<bool> finished{false};
   std::thread worker([&] {
@@ -214,7 +193,7 @@ TEST_F(ProgressWindowTest, OtherThreadsGetNoWindow) {
 // The thread that runs a transfer may start another file operation from the
 // window's events (the transfer mutex admits its owner again).
 TEST_F(ProgressWindowTest, NestedOperationOnTheTransferThread) {
-  dev.setHandler([](const Bytes &q) { return device(q, 2048, 20ms); });
+  dev.setHandler(device(2048, 20ms));
   uint32_t nested = 1;
   bool done = false;
   WindowWatcher watch(&owner, [&](ui::Dialog *) {

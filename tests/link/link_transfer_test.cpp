@@ -24,13 +24,9 @@ using rktest::Reply;
 
 constexpr uint32_t kPort = 3;  // COM4
 
-Bytes le32(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
-Bytes le16(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-}
+using rktest::le16;
+using rktest::le32;
+
 Bytes cat(std::initializer_list<Bytes> parts) {
   Bytes out;
   for (const Bytes &p : parts)
@@ -43,26 +39,6 @@ Bytes nameField(const std::string &name) {
     b.push_back(static_cast<uint8_t>(c));
   b.push_back(0);
   return b;
-}
-
-// A device whose file requests all succeed: it acknowledges sends and
-// deletes, and serves one file for receives.
-Reply fileDevice(const Bytes &q, const FileBytes &served) {
-  switch (q[1]) {
-    case 101:
-      return Reply::frame(cat({{1, 101}, le32(static_cast<uint32_t>(served.size()))}));
-    case 102: {
-      const uint32_t offset = q[2] | q[3] << 8 | q[4] << 16 | static_cast<uint32_t>(q[5]) << 24;
-      const uint32_t n = std::min<uint32_t>(512, static_cast<uint32_t>(served.size()) - offset);
-      Bytes r = cat({{1, 102}, le32(offset), le16(n)});
-      r.insert(r.end(), served.begin() + offset, served.begin() + offset + n);
-      return Reply::frame(r);
-    }
-    case 103:
-      return Reply::frame(cat({{1, 103}, le32(1000), le16(0xBEEF)}));
-    default:
-      return Reply::frame({1, q[1]});
-  }
 }
 
 class TransferTest : public ::testing::Test {
@@ -92,7 +68,7 @@ TEST_F(TransferTest, SendFramesOfAThousandByteFile) {
   const FileBytes bytes = rktest::randomBytes(1000);
   const std::string local = tmp.file("local.bin");
   rktest::writeFile(local, bytes);
-  dev.setHandler([](const Bytes &q) { return fileDevice(q, {}); });
+  dev.setHandler([](const Bytes &q) { return rktest::fileDeviceReply(q, {}); });
   ASSERT_EQ(RK_SendFile(kPort, 1, nullptr, "data.bin", local.c_str()), RK_OK);
   ASSERT_EQ(dev.requestCount(), 3u);
   EXPECT_EQ(request(0), cat({{1, 99}, le32(1000), nameField("data.bin")}));
@@ -111,7 +87,7 @@ TEST_F(TransferTest, ReceiveFramesAndTheTemporaryFile) {
       std::lock_guard lock(seenLock);
       tempsDuringTransfer = tmp.entries("RK");
     }
-    return fileDevice(q, served);
+    return rktest::fileDeviceReply(q, served);
   });
   const std::string local = tmp.file("local.bin");
   rktest::writeFile(local, {9, 9, 9});
@@ -126,12 +102,13 @@ TEST_F(TransferTest, ReceiveFramesAndTheTemporaryFile) {
 }
 
 TEST_F(TransferTest, ChecksumAndDeleteFrames) {
-  dev.setHandler([](const Bytes &q) { return fileDevice(q, {}); });
+  const FileBytes served = rktest::randomBytes(1000, 6);
+  dev.setHandler([served](const Bytes &q) { return rktest::fileDeviceReply(q, served); });
   uint32_t length = 0;
   uint16_t sum = 0;
   ASSERT_EQ(RK_ReceiveFileCS(kPort, 1, "a;b", &length, &sum), RK_OK);
   EXPECT_EQ(length, 1000u);
-  EXPECT_EQ(sum, 0xBEEF);
+  EXPECT_EQ(sum, rktest::modbusCrc(served.data(), served.size()));
   ASSERT_EQ(RK_ReceiveFileCS(kPort, 1, "a;b", nullptr, nullptr), RK_OK);
   ASSERT_EQ(RK_DeleteFile(kPort, 1, nullptr, "a;b"), RK_OK);
   EXPECT_EQ(request(0), cat({{1, 103}, nameField("a;b")}));
@@ -181,7 +158,7 @@ TEST_F(TransferTest, FailedReceivesKeepTheOldFile) {
 }
 
 TEST_F(TransferTest, ReceiveWithoutATemporaryDirectoryFails) {
-  dev.setHandler([](const Bytes &q) { return fileDevice(q, {1, 2}); });
+  dev.setHandler([](const Bytes &q) { return rktest::fileDeviceReply(q, {1, 2}); });
   ::setenv("TMPDIR", "/nonexistent-rk-dir", 1);
   const std::string local = tmp.file("local.bin");
   EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "f", local.c_str()), platform::kErrFileNotFound);
@@ -248,7 +225,7 @@ TEST_F(TransferTest, OneTransferAtATimeOnTheWholeMachine) {
   rktest::writeFile(local, rktest::randomBytes(40 * 512));
   std::atomic<bool> slow{true};
   dev.setHandler([&](const Bytes &q) {
-    Reply r = fileDevice(q, {});
+    Reply r = rktest::fileDeviceReply(q, {});
     if (q[1] == 100 && slow) r.pieces[0].delay = 150ms;
     return r;
   });

@@ -1,5 +1,6 @@
 // Shared pieces of the file-transfer tests: a private temporary directory
-// (the library puts its receive files there) and file helpers.
+// (the library puts its receive files there), file helpers, and a scripted
+// device that keeps files the way a sensor does.
 #pragma once
 
 #include <dirent.h>
@@ -9,7 +10,11 @@
 #include <vector>
 
 #include <unistd.h>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+
+#include "tests/support/pty_device.h"
 
 namespace rktest {
 
@@ -78,5 +83,43 @@ class TempDir {
  private:
   std::string path_;
 };
+
+inline Bytes le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+inline Bytes le16(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+}
+
+// The reply of a device at address 1 whose file requests all succeed: it
+// acknowledges sends and deletes, and serves `served` (512 bytes a block) to
+// receives and checksum queries; every reply after `delay`.
+inline Reply fileDeviceReply(const Bytes &q, const FileBytes &served,
+                             std::chrono::milliseconds delay = {}) {
+  const auto size = static_cast<uint32_t>(served.size());
+  Bytes r{1, q[1]};
+  auto append = [&r](const Bytes &b) { r.insert(r.end(), b.begin(), b.end()); };
+  switch (q[1]) {
+    case 101:
+      append(le32(size));
+      break;
+    case 102: {
+      const uint32_t offset = q[2] | q[3] << 8 | q[4] << 16 | static_cast<uint32_t>(q[5]) << 24;
+      const uint32_t n = std::min<uint32_t>(512, size - std::min(offset, size));
+      append(le32(offset));
+      append(le16(n));
+      r.insert(r.end(), served.begin() + offset, served.begin() + offset + n);
+      break;
+    }
+    case 103:
+      append(le32(size));
+      append(le16(modbusCrc(served.data(), served.size())));
+      break;
+    default:
+      break;
+  }
+  return Reply::frame(r, delay);
+}
 
 }  // namespace rktest
