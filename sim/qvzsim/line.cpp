@@ -277,8 +277,7 @@ void Line::Impl::sendReply(Slot &slot, Device::Outcome outcome, const std::optio
     out.push_back({start, bt, std::move(p.bytes)});
     start += bt * static_cast<long>(n);
   }
-  if (out.empty()) out.push_back({start, bt, {}});
-  Burst &last = out.back();
+  Burst &last = out.back();  // there is always a piece, if only an empty one
   last.slot = &slot;
   last.lineChange = outcome.lineChange;
   last.restart = outcome.restart;
