@@ -40,38 +40,16 @@ constexpr int kLiveFields[] = {kFirmwareBox,
                                kMinValue,
                                kMaxValue};
 
-// Controls emptied while the link is closed.
-constexpr int kClosedFields[] = {kFirmwareBox,
-                                 kNumberBox,
-                                 kLabelY,
-                                 kValueY,
-                                 kLabelSZ,
-                                 kValueSZ,
-                                 kLabelWX,
-                                 kValueWX,
-                                 kSetpointLabel0,
-                                 kSetpointLabel0 + 1,
-                                 kSetpointLabel0 + 2,
-                                 kSetpointLabel0 + 3,
-                                 kSetpointLabel0 + 4,
-                                 kSetpointLabel0 + 5,
-                                 kSetpointBox0,
-                                 kSetpointBox0 + 1,
-                                 kSetpointBox0 + 2,
-                                 kSetpointBox0 + 3,
-                                 kSetpointBox0 + 4,
-                                 kSetpointBox0 + 5,
-                                 kAuxS,
-                                 kAuxAlarm,
-                                 kStatusSZ,
-                                 kStatusWX,
-                                 kStatusY,
-                                 kAlarmSamples,
-                                 kMinValue,
-                                 kMaxValue,
-                                 kAuxW,
-                                 kGoodReplies,
-                                 kBadAttempts};
+// Labels that name the rows and setpoints by sensor kind.
+constexpr int kKindLabels[] = {kLabelY,
+                               kLabelSZ,
+                               kLabelWX,
+                               kSetpointLabel0,
+                               kSetpointLabel0 + 1,
+                               kSetpointLabel0 + 2,
+                               kSetpointLabel0 + 3,
+                               kSetpointLabel0 + 4,
+                               kSetpointLabel0 + 5};
 
 // Row Y and "Доп. настр.": hidden for a gap and vibration sensor.
 constexpr int kRowY[] = {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY, kAdditional};
@@ -158,8 +136,12 @@ void CSentuneDlg::refreshLinkOpen(int kind) {
 }
 
 void CSentuneDlg::refreshLinkClosed() {
-  for (int id : kClosedFields)
+  for (int id : kLiveFields)
     setItemText(id, QString());
+  for (int id : kKindLabels)
+    setItemText(id, QString());
+  setItemText(kGoodReplies, QString());
+  setItemText(kBadAttempts, QString());
 }
 
 void CSentuneDlg::refreshExtremes() {

@@ -39,47 +39,78 @@ constexpr uint32_t kAnnounceHead = 8;
 constexpr uint32_t kBlockHead = 8;
 constexpr size_t kChecksumChunk = 256;
 
-// The checks every file export makes before it touches anything.
-struct FileCall {
-  uint32_t rc = RK_OK;
-  Connection *conn = nullptr;
-  std::shared_ptr<OpenPort> op;
-};
-
-FileCall startFileCall(uint32_t port, uint32_t address, const char *deviceName,
-                       uint32_t requestHead) {
-  FileCall call;
-  port &= 0xFF;
-  address &= 0xFF;
-  if (port >= kPortCount) {
-    call.rc = RK_ERR_BAD_PORT;
-  } else if (address >= kStatisticsEntries) {
-    call.rc = RK_ERR_BAD_DEVICE;
-  } else if (deviceName == nullptr) {
-    call.rc = platform::kErrInvalidParameter;
-  } else if (requestHead + std::strlen(deviceName) + 1 > kMaxRequest) {
-    call.rc = RK_ERR_REQUEST_TOO_LONG;
-  } else {
-    call.conn = &library().connection(port);
-    call.op = call.conn->current();
-    if (!call.op) call.rc = RK_ERR_NOT_OPEN;
+// One file export's call: its checks, its port and its request and reply
+// frames (on the heap: a transfer may run on a thread with a small stack).
+class FileCall {
+ public:
+  // The checks every file export makes before it touches anything; rc()
+  // tells their outcome. requestHead: the request's bytes besides the name.
+  FileCall(uint32_t port, uint32_t address, const char *deviceName, uint32_t requestHead)
+      : address_(address & 0xFF) {
+    port &= 0xFF;
+    if (port >= kPortCount) {
+      rc_ = RK_ERR_BAD_PORT;
+    } else if (address_ >= kStatisticsEntries) {
+      rc_ = RK_ERR_BAD_DEVICE;
+    } else if (deviceName == nullptr) {
+      rc_ = platform::kErrInvalidParameter;
+    } else if (requestHead + std::strlen(deviceName) + 1 > kMaxRequest) {
+      rc_ = RK_ERR_REQUEST_TOO_LONG;
+    } else {
+      conn_ = &library().connection(port);
+      op_ = conn_->current();
+      if (!op_) rc_ = RK_ERR_NOT_OPEN;
+    }
   }
-  return call;
-}
 
-void startRequest(Frame &req, uint32_t address, uint8_t function) {
-  req.length = 0;
-  req.put8(static_cast<uint8_t>(address));
-  req.put8(function);
-}
+  uint32_t rc() const { return rc_; }
+  void refuse(uint32_t rc) {
+    if (rc_ == RK_OK) rc_ = rc;
+  }
+  uint32_t address() const { return address_; }
+  Connection &conn() const { return *conn_; }
+  const RkParamBlock &block() const { return op_->block; }
 
-// The name with its terminating zero, after its length.
-void putName(Frame &req, const char *name) {
-  const uint32_t n = static_cast<uint32_t>(std::strlen(name)) + 1;
-  req.put16le(n);
-  std::memcpy(req.bytes + req.length, name, n);
-  req.length += n;
-}
+  // A fresh request: address and function.
+  Frame &request(uint8_t function) {
+    req_->length = 0;
+    req_->put8(static_cast<uint8_t>(address_));
+    req_->put8(function);
+    return *req_;
+  }
+  // Appends a name field: its length with the terminating zero, the name
+  // and the zero (the constructor checked that it fits).
+  void putName(const char *name) {
+    const uint32_t n = static_cast<uint32_t>(std::strlen(name)) + 1;
+    req_->put16le(n);
+    std::memcpy(req_->bytes + req_->length, name, n);
+    req_->length += n;
+  }
+  // A request of a name only.
+  void request(uint8_t function, const char *name) {
+    request(function);
+    putName(name);
+  }
+  const Frame &reply() const { return *rep_; }
+
+  // Runs the request; a reply shorter than replyLength (without CRC) is bad.
+  uint32_t run(uint32_t timeoutMs, uint16_t attempts, uint32_t replyLength = 0) {
+    uint32_t rc = transact(*conn_, op_, timeoutMs, attempts, *req_, *rep_);
+    if (rc == RK_OK && rep_->length < replyLength) {
+      conn_->countFailed(address_);
+      rc = RK_ERR_BAD_REPLY;
+    }
+    return rc;
+  }
+
+ private:
+  uint32_t rc_ = RK_OK;
+  uint32_t address_;
+  Connection *conn_ = nullptr;
+  std::shared_ptr<OpenPort> op_;
+  std::unique_ptr<Frame> req_ = std::make_unique<Frame>();
+  std::unique_ptr<Frame> rep_ = std::make_unique<Frame>();
+};
 
 void copyName(char (&dst)[260], std::string_view name) {
   const size_t n = std::min(name.size(), sizeof dst - 1);
@@ -140,76 +171,55 @@ class FileDescriptor {
   int fd_;
 };
 
-uint32_t sendBlocks(FileCall &call, uint32_t address, int fd, uint32_t total) {
-  const RkParamBlock &pb = call.op->block;
+uint32_t sendBlocks(FileCall &call, int fd, uint32_t total) {
+  const RkParamBlock &pb = call.block();
   uint32_t done = 0;
   uint32_t rc = RK_OK;
-  auto req = std::make_unique<Frame>();
-  auto rep = std::make_unique<Frame>();
   do {
     const uint32_t block = std::min(pb.FileBlockSize, total - done);
-    startRequest(*req, address, kSendBlock);
-    req->put32le(done);
-    req->put16le(block);
+    Frame &req = call.request(kSendBlock);
+    req.put32le(done);
+    req.put16le(block);
     if (kBlockHead + block > kMaxRequest) {
       rc = RK_ERR_REQUEST_TOO_LONG;
     } else {
-      rc = platform::readAll(fd, req->bytes + req->length, block);
+      rc = platform::readAll(fd, req.bytes + req.length, block);
     }
     if (rc == RK_OK) {
-      req->length += block;
-      rc = transact(*call.conn, call.op, pb.FileReplyTimeout, pb.FileBlockAttempts, *req, *rep);
+      req.length += block;
+      rc = call.run(pb.FileReplyTimeout, pb.FileBlockAttempts);
     }
     done += block;
-    addBytesDone(*call.conn, block);
+    addBytesDone(call.conn(), block);
   } while (done < total && rc == RK_OK);
   return rc;
 }
+
+constexpr uint32_t kBlockPayloadAt = 8;
 
 // Checks a block reply of a receive and returns its byte count.
 uint32_t blockPayload(const Frame &rep, uint32_t done, uint32_t total, uint32_t &count) {
-  constexpr uint32_t kPayloadAt = 8;
-  if (rep.length < kPayloadAt) return RK_ERR_BAD_REPLY;
   count = rep.get16le(6);
   // A reply that carries fewer bytes than it counts, or none while bytes are
   // missing, would never finish the file.
-  if (count > rep.length - kPayloadAt || (count == 0 && done < total)) return RK_ERR_BAD_REPLY;
+  if (count > rep.length - kBlockPayloadAt || (count == 0 && done < total)) return RK_ERR_BAD_REPLY;
   return RK_OK;
 }
 
-uint32_t receiveBlocks(FileCall &call, uint32_t address, int fd, uint32_t total, uint32_t &done) {
-  const RkParamBlock &pb = call.op->block;
+uint32_t receiveBlocks(FileCall &call, int fd, uint32_t total, uint32_t &done) {
+  const RkParamBlock &pb = call.block();
   uint32_t rc = RK_OK;
-  auto req = std::make_unique<Frame>();
-  auto rep = std::make_unique<Frame>();
   do {
-    startRequest(*req, address, kReceiveBlock);
-    req->put32le(done);
-    rc = transact(*call.conn, call.op, pb.ReplyTimeout, pb.FileBlockAttempts, *req, *rep);
+    call.request(kReceiveBlock).put32le(done);
+    rc = call.run(pb.ReplyTimeout, pb.FileBlockAttempts, kBlockPayloadAt);
     uint32_t count = 0;
-    if (rc == RK_OK) rc = blockPayload(*rep, done, total, count);
-    if (rc == RK_OK) rc = platform::writeAll(fd, rep->bytes + 8, count);
+    if (rc == RK_OK) rc = blockPayload(call.reply(), done, total, count);
+    if (rc == RK_OK) rc = platform::writeAll(fd, call.reply().bytes + kBlockPayloadAt, count);
     if (rc == RK_OK) {
       done += count;
-      addBytesDone(*call.conn, count);
+      addBytesDone(call.conn(), count);
     }
   } while (done < total && rc == RK_OK);
-  return rc;
-}
-
-// Request 101: the length of the device file, or an error.
-uint32_t askFile(FileCall &call, uint32_t address, const char *deviceName, uint32_t &length) {
-  auto req = std::make_unique<Frame>();
-  auto rep = std::make_unique<Frame>();
-  startRequest(*req, address, kAskFile);
-  putName(*req, deviceName);
-  const RkParamBlock &pb = call.op->block;
-  uint32_t rc = transact(*call.conn, call.op, pb.ReplyTimeout, pb.Attempts, *req, *rep);
-  if (rc == RK_OK && rep->length < 6) {
-    call.conn->countFailed(address);
-    rc = RK_ERR_BAD_REPLY;
-  }
-  if (rc == RK_OK) length = rep->get32le(2);
   return rc;
 }
 
@@ -222,13 +232,12 @@ extern "C" {
 
 RK_API uint32_t RK_SendFile(uint32_t port, uint32_t address, void *owner, const char *deviceName,
                             const char *localName) {
-  FileCall call = startFileCall(port, address, deviceName, kAnnounceHead);
-  if (call.rc == RK_OK && localName == nullptr) call.rc = platform::kErrInvalidParameter;
-  if (call.rc == RK_OK && call.op->block.FileBlockSize == 0) {
-    call.rc = platform::kErrInvalidParameter;
+  FileCall call(port, address, deviceName, kAnnounceHead);
+  if (localName == nullptr) call.refuse(platform::kErrInvalidParameter);
+  if (call.rc() == RK_OK && call.block().FileBlockSize == 0) {
+    call.refuse(platform::kErrInvalidParameter);
   }
-  if (call.rc != RK_OK) return call.rc;
-  address &= 0xFF;
+  if (call.rc() != RK_OK) return call.rc();
   TransferLock transfer;
   if (!transfer.locked()) return RK_ERR_TRANSFER_BUSY;
   FileDescriptor file(::open(localName, O_RDONLY | O_CLOEXEC));
@@ -238,47 +247,43 @@ RK_API uint32_t RK_SendFile(uint32_t port, uint32_t address, void *owner, const 
   if (static_cast<uint64_t>(st.st_size) > UINT32_MAX) return platform::kErrInvalidParameter;
   const auto total = static_cast<uint32_t>(st.st_size);
 
-  Connection &conn = *call.conn;
-  beginOperation(conn, kSending, address, total, deviceName, localName);
+  beginOperation(call.conn(), kSending, call.address(), total, deviceName, localName);
   uint32_t rc = RK_OK;
   {
-    ProgressSession window(owner, conn, address);
-    auto req = std::make_unique<Frame>();
-    auto rep = std::make_unique<Frame>();
-    startRequest(*req, address, kAnnounce);
-    req->put32le(total);
-    putName(*req, deviceName);
-    const RkParamBlock &pb = call.op->block;
-    rc = transact(conn, call.op, pb.FileReplyTimeout, pb.Attempts, *req, *rep);
-    if (rc == RK_OK) rc = sendBlocks(call, address, file.get(), total);
+    ProgressSession window(owner, call.conn(), call.address());
+    call.request(kAnnounce).put32le(total);
+    call.putName(deviceName);
+    rc = call.run(call.block().FileReplyTimeout, call.block().Attempts);
+    if (rc == RK_OK) rc = sendBlocks(call, file.get(), total);
   }
-  endOperation(conn);
+  endOperation(call.conn());
   return rc;
 }
 
 RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner, const char *deviceName,
                                const char *localName) {
-  FileCall call = startFileCall(port, address, deviceName, kNameRequestHead);
-  if (call.rc == RK_OK && localName == nullptr) call.rc = platform::kErrInvalidParameter;
-  if (call.rc != RK_OK) return call.rc;
-  address &= 0xFF;
+  FileCall call(port, address, deviceName, kNameRequestHead);
+  if (localName == nullptr) call.refuse(platform::kErrInvalidParameter);
+  if (call.rc() != RK_OK) return call.rc();
   TransferLock transfer;
   if (!transfer.locked()) return RK_ERR_TRANSFER_BUSY;
-  uint32_t total = 0;
-  if (uint32_t rc = askFile(call, address, deviceName, total); rc != RK_OK) return rc;
+  call.request(kAskFile, deviceName);
+  if (uint32_t rc = call.run(call.block().ReplyTimeout, call.block().Attempts, 6); rc != RK_OK) {
+    return rc;
+  }
+  const uint32_t total = call.reply().get32le(2);
 
   std::string tempPath;
   int tempFd = -1;
   if (uint32_t rc = platform::createTempFile("RK", tempPath, tempFd); rc != RK_OK) return rc;
   FileDescriptor temp(tempFd);
 
-  Connection &conn = *call.conn;
-  beginOperation(conn, kReceiving, address, total, deviceName, localName);
+  beginOperation(call.conn(), kReceiving, call.address(), total, deviceName, localName);
   uint32_t done = 0;
   uint32_t rc = RK_OK;
   {
-    ProgressSession window(owner, conn, address);
-    rc = receiveBlocks(call, address, temp.get(), total, done);
+    ProgressSession window(owner, call.conn(), call.address());
+    rc = receiveBlocks(call, temp.get(), total, done);
   }
   if (rc == RK_OK && ::fsync(temp.get()) != 0) rc = platform::lastErrorCode();
   temp.reset();
@@ -288,35 +293,27 @@ RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner, con
   } else {
     ::unlink(tempPath.c_str());
   }
-  endOperation(conn);
+  endOperation(call.conn());
   return rc;
 }
 
 RK_API uint32_t RK_ReceiveFileCS(uint32_t port, uint32_t address, const char *deviceName,
                                  uint32_t *length, uint16_t *checksum) {
-  FileCall call = startFileCall(port, address, deviceName, kNameRequestHead);
+  FileCall call(port, address, deviceName, kNameRequestHead);
+  uint32_t rc = call.rc();
   uint32_t len = 0;
   uint16_t cs = 0;
-  if (call.rc == RK_OK) {
-    address &= 0xFF;
-    auto req = std::make_unique<Frame>();
-    auto rep = std::make_unique<Frame>();
-    startRequest(*req, address, kChecksum);
-    putName(*req, deviceName);
-    const RkParamBlock &pb = call.op->block;
-    call.rc = transact(*call.conn, call.op, pb.FileReplyTimeout, pb.Attempts, *req, *rep);
-    if (call.rc == RK_OK && rep->length < 8) {
-      call.conn->countFailed(address);
-      call.rc = RK_ERR_BAD_REPLY;
-    }
-    if (call.rc == RK_OK) {
-      len = rep->get32le(2);
-      cs = static_cast<uint16_t>(rep->get16le(6));
-    }
+  if (rc == RK_OK) {
+    call.request(kChecksum, deviceName);
+    rc = call.run(call.block().FileReplyTimeout, call.block().Attempts, 8);
+  }
+  if (rc == RK_OK) {
+    len = call.reply().get32le(2);
+    cs = static_cast<uint16_t>(call.reply().get16le(6));
   }
   if (length != nullptr) *length = len;
   if (checksum != nullptr) *checksum = cs;
-  return call.rc;
+  return rc;
 }
 
 RK_API uint32_t RK_CountFileCS(const char *localName, uint32_t *length, uint16_t *checksum) {
@@ -342,20 +339,14 @@ RK_API uint32_t RK_CountFileCS(const char *localName, uint32_t *length, uint16_t
 
 RK_API uint32_t RK_DeleteFile(uint32_t port, uint32_t address, void * /*ignored*/,
                               const char *deviceName) {
-  FileCall call = startFileCall(port, address, deviceName, kNameRequestHead);
-  if (call.rc != RK_OK) return call.rc;
-  address &= 0xFF;
+  FileCall call(port, address, deviceName, kNameRequestHead);
+  if (call.rc() != RK_OK) return call.rc();
   TransferLock transfer;
   if (!transfer.locked()) return RK_ERR_TRANSFER_BUSY;
-  Connection &conn = *call.conn;
-  beginOperation(conn, kDeleting, address, 0, deviceName, nullptr);
-  auto req = std::make_unique<Frame>();
-  auto rep = std::make_unique<Frame>();
-  startRequest(*req, address, kDelete);
-  putName(*req, deviceName);
-  const RkParamBlock &pb = call.op->block;
-  const uint32_t rc = transact(conn, call.op, pb.FileReplyTimeout, pb.Attempts, *req, *rep);
-  endOperation(conn);
+  beginOperation(call.conn(), kDeleting, call.address(), 0, deviceName, nullptr);
+  call.request(kDelete, deviceName);
+  const uint32_t rc = call.run(call.block().FileReplyTimeout, call.block().Attempts);
+  endOperation(call.conn());
   return rc;
 }
 

@@ -19,6 +19,9 @@ class ProgressSession {
   ~ProgressSession();
   ProgressSession(const ProgressSession &) = delete;
   ProgressSession &operator=(const ProgressSession &) = delete;
+
+ private:
+  bool shown_ = false;
 };
 
 }  // namespace rk

@@ -14,6 +14,7 @@
 #include "platform/sleep.h"
 #include "rk.h"
 #include "tests/support/pty_device.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 
 namespace {
@@ -55,17 +56,15 @@ void row(const char *what, uint32_t poll, double scheduleMs, Sample s) {
 }  // namespace
 
 int main() {
-  rktest::PtyDevice dev;
   rktest::RegisterDevice registers(1);
+  rktest::PtyDevice dev;
   dev.setHandler(std::ref(registers));
   rktest::mapComPort(1, dev.path());
 
   std::printf("%-22s %6s %12s %12s %9s %9s %12s %10s\n", "exchange", "poll", "schedule ms",
               "median ms", "diff ms", "diff", "fastest ms", "cpu ms");
   for (const uint32_t poll : {50u, 1u}) {
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.PollInterval = poll;
     if (RK_Open(0, &b) != RK_OK) {
       std::fprintf(stderr, "cannot open %s\n", dev.path().c_str());

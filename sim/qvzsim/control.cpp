@@ -36,7 +36,7 @@ const char *kHelp =
     "faults clear                  remove the sensor's faults\n"
     "requests [N]                  requests heard per function; with N the last N\n"
     "reaction US                   reaction time, microseconds\n"
-    "counters                      frame counters of the line\n"
+    "counters                      frames, bad frames, unheard, collisions, replies\n"
     "help                          this list\n"
     "quit                          stop the simulator\n";
 
@@ -142,7 +142,7 @@ std::string Control::execute(const std::string &command, bool &quit) {
   if (cmd == "counters") {
     const LineCounters c = line_.counters();
     out << "frames " << c.frames << "\nbad " << c.badFrames << "\nunheard " << c.unheard
-        << "\nreplies " << c.replies << "\n";
+        << "\ncollisions " << c.collisions << "\nreplies " << c.replies << "\n";
     return out.str() + "ok\n";
   }
   if (cmd == "reaction" && w.size() == 2) {

@@ -123,9 +123,8 @@ Device::Outcome Device::handle(std::span<const uint8_t> rq) {
     case 1:
       return readBits(rq);
     case 3:
-      return readHolding(rq);
     case 4:
-      return readInputs(rq);
+      return readRegisters(rq);
     case 5:
       return writeSingleCoil(rq);
     case 6:
@@ -188,26 +187,17 @@ Device::Outcome Device::readBits(std::span<const uint8_t> rq) {
   return {out};
 }
 
-Device::Outcome Device::readHolding(std::span<const uint8_t> rq) {
+Device::Outcome Device::readRegisters(std::span<const uint8_t> rq) {
   if (rq.size() != 6) return {exceptionReply(rq, regs::kIllegalValue)};
   const unsigned start = be16(rq, 2), count = be16(rq, 4);
   if (count < 1 || count > 125) return {exceptionReply(rq, regs::kIllegalValue)};
-  if (!inHolding(start, count)) return {exceptionReply(rq, regs::kIllegalAddress)};
+  const bool inputs = rq[1] == 4;
+  if (inputs ? start + count > regs::kInputCount : !inHolding(start, count))
+    return {exceptionReply(rq, regs::kIllegalAddress)};
+  if (inputs) lastInputs_ = measure();
   std::vector<uint8_t> out{rq[0], rq[1], static_cast<uint8_t>(2 * count)};
   for (unsigned r = start; r < start + count; ++r)
-    putBe16(out, *holding(static_cast<uint16_t>(r)));
-  return {out};
-}
-
-Device::Outcome Device::readInputs(std::span<const uint8_t> rq) {
-  if (rq.size() != 6) return {exceptionReply(rq, regs::kIllegalValue)};
-  const unsigned start = be16(rq, 2), count = be16(rq, 4);
-  if (count < 1 || count > 125) return {exceptionReply(rq, regs::kIllegalValue)};
-  if (start + count > regs::kInputCount) return {exceptionReply(rq, regs::kIllegalAddress)};
-  lastInputs_ = measure();
-  std::vector<uint8_t> out{rq[0], rq[1], static_cast<uint8_t>(2 * count)};
-  for (unsigned r = start; r < start + count; ++r)
-    putBe16(out, lastInputs_[r]);
+    putBe16(out, inputs ? lastInputs_[r] : *holding(static_cast<uint16_t>(r)));
   return {out};
 }
 

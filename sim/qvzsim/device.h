@@ -80,8 +80,7 @@ class Device {
   double noisy(double value, double scale = 1.0);
 
   Outcome readBits(std::span<const uint8_t> rq);
-  Outcome readHolding(std::span<const uint8_t> rq);
-  Outcome readInputs(std::span<const uint8_t> rq);
+  Outcome readRegisters(std::span<const uint8_t> rq);  // functions 3 and 4
   Outcome writeSingleCoil(std::span<const uint8_t> rq);
   Outcome writeRegisters(std::span<const uint8_t> rq, uint16_t start,
                          std::span<const uint8_t> values);

@@ -60,6 +60,7 @@ struct Line::Impl {
   FrameAssembler assembler;
   uint32_t frameBaud = 0;
   std::deque<Burst> out;
+  Clock::time_point txEnd{};  // when the last byte of the last reply went out
 
   void run();
   void readInput(Clock::time_point now);

@@ -11,29 +11,17 @@
 namespace qvzsim {
 namespace {
 
+constexpr struct {
+  speed_t code;
+  uint32_t baud;
+} kCodes[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},    {B9600, 9600},
+              {B19200, 19200},   {B38400, 38400},   {B57600, 57600},  {B115200, 115200},
+              {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+
 uint32_t speedToBaud(speed_t s) {
-  switch (s) {
-    case B1200:
-      return 1200;
-    case B2400:
-      return 2400;
-    case B4800:
-      return 4800;
-    case B9600:
-      return 9600;
-    case B19200:
-      return 19200;
-    case B38400:
-      return 38400;
-    case B57600:
-      return 57600;
-    case B115200:
-      return 115200;
-    case B230400:
-      return 230400;
-    default:
-      return 0;
-  }
+  for (const auto &c : kCodes)
+    if (c.code == s) return c.baud;
+  return 0;
 }
 
 }  // namespace

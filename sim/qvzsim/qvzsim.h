@@ -31,9 +31,10 @@ namespace qvzsim {
 inline constexpr int kGapVibration = 1;  // channels S (gap, mm) and W (displacement, um)
 inline constexpr int kThreeAxis = 2;     // vibration velocity Z, X, Y (mm/s); 3 with test signal
 
-// Line speeds a sensor can use.
-inline constexpr std::array<uint32_t, 8> kSpeeds{1200,  2400,  4800,  9600,
-                                                 19200, 38400, 57600, 115200};
+// Line speeds a sensor can use: those of the sensor's speed table and above,
+// the fast ones for tests that move a lot of data.
+inline constexpr std::array<uint32_t, 11> kSpeeds{1200,  2400,   4800,   9600,   19200, 38400,
+                                                  57600, 115200, 230400, 460800, 921600};
 
 struct SensorOptions {
   int type = kGapVibration;
@@ -103,10 +104,11 @@ struct SensorStatus {
 
 // Counters of the whole line.
 struct LineCounters {
-  uint64_t frames = 0;     // complete frames with a valid CRC
-  uint64_t badFrames = 0;  // byte runs without a valid CRC
-  uint64_t unheard = 0;    // valid frames no sensor answered (address or speed)
-  uint64_t replies = 0;    // replies sent (faulted ones included)
+  uint64_t frames = 0;      // complete frames with a valid CRC
+  uint64_t badFrames = 0;   // byte runs without a valid CRC
+  uint64_t unheard = 0;     // valid frames no sensor answered (address or speed)
+  uint64_t collisions = 0;  // frames begun while a reply was still going out: lost
+  uint64_t replies = 0;     // replies sent (faulted ones included)
 };
 
 class Line;

@@ -9,8 +9,8 @@
 namespace {
 
 TEST(CExample, ReadsAndWritesRegistersAndPrintsTexts) {
-  rktest::PtyDevice dev;
   rktest::RegisterDevice registers(7);
+  rktest::PtyDevice dev;
   registers.setReg(11, 0xBEEF);
   dev.setHandler(std::ref(registers));
   rktest::mapComPort(9, dev.path());

@@ -13,6 +13,7 @@
 #include "rk.h"
 #include "tests/support/line_faults.h"
 #include "tests/support/pty_device.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 
 namespace {
@@ -34,9 +35,7 @@ class ExchangeTest : public ::testing::Test {
   void TearDown() override { RK_Close(kPort); }
 
   static uint32_t open(uint32_t pollInterval, uint32_t replyTimeout, uint16_t attempts = 3) {
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.PollInterval = pollInterval;
     b.ReplyTimeout = replyTimeout;
     b.Attempts = attempts;
@@ -316,9 +315,7 @@ TEST_F(ExchangeTest, StatisticsResetAndPersistAcrossReopen) {
 }
 
 TEST_F(ExchangeTest, OpenRefusesUnusableBlocks) {
-  RkParamBlock b{};
-  b.Size = sizeof b;
-  RK_GetDefaultParamBlock(&b);
+  RkParamBlock b = rktest::defaultBlock();
   b.PollInterval = 0;
   EXPECT_EQ(RK_Open(kPort, &b), platform::kErrInvalidParameter);
   uint16_t v = 0;
@@ -365,9 +362,7 @@ TEST_F(ExchangeTest, OpenIdStrOpensWithItsParameters) {
 
 TEST_F(ExchangeTest, MissingPortIsCode2) {
   rktest::mapComPort(5, "/dev/nonexistent-rk-port");
-  RkParamBlock b{};
-  b.Size = sizeof b;
-  RK_GetDefaultParamBlock(&b);
+  RkParamBlock b = rktest::defaultBlock();
   EXPECT_EQ(RK_Open(4, &b), RK_SYS_FILE_NOT_FOUND);
   EXPECT_EQ(RK_Close(4), RK_ERR_NOT_OPEN);
 }

@@ -14,6 +14,7 @@
 #include "rk.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pty_device.h"
+#include "tests/support/rk_blocks.h"
 #include "tests/support/rk_test_env.h"
 
 namespace {
@@ -43,9 +44,7 @@ class SharingTest : public ::testing::Test {
   static std::string code(uint32_t rc) { return std::to_string(rc); }
 
   static uint32_t openHere(uint32_t baud, uint32_t poll = 10, uint32_t timeout = 400) {
-    RkParamBlock b{};
-    b.Size = sizeof b;
-    RK_GetDefaultParamBlock(&b);
+    RkParamBlock b = rktest::defaultBlock();
     b.BaudRate = baud;
     b.PollInterval = poll;
     b.ReplyTimeout = timeout;
@@ -65,8 +64,8 @@ class SharingTest : public ::testing::Test {
     return false;
   }
 
+  rktest::RegisterDevice registers{1};  // outlives the device thread that serves it
   rktest::PtyDevice dev;
-  rktest::RegisterDevice registers{1};
 };
 
 TEST_F(SharingTest, FirstOpenerSetsTheLine) {

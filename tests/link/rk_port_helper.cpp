@@ -5,6 +5,7 @@
 //   read PORT ADDRESS             -> result code of reading register 0 (function 3)
 //   baud PORT                     -> BaudRate of RK_GetParamBlock
 //   close PORT                    -> result code of RK_Close
+//   delete PORT ADDRESS NAME      -> result code of RK_DeleteFile
 //   exit                          -> returns from main (the library unloads)
 #include <cstdio>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "rk.h"
+#include "tests/support/rk_blocks.h"
 
 int main() {
   std::string line;
@@ -22,9 +24,7 @@ int main() {
     in >> cmd >> port;
     uint32_t result = 0;
     if (cmd == "open") {
-      RkParamBlock b{};
-      b.Size = sizeof b;
-      RK_GetDefaultParamBlock(&b);
+      RkParamBlock b = rktest::defaultBlock();
       in >> b.BaudRate >> b.PollInterval >> b.ReplyTimeout;
       result = RK_Open(port, &b);
     } else if (cmd == "read") {
@@ -37,6 +37,11 @@ int main() {
       b.Size = sizeof b;
       RK_GetParamBlock(port, &b);
       result = b.BaudRate;
+    } else if (cmd == "delete") {
+      uint32_t address = 1;
+      std::string name;
+      in >> address >> name;
+      result = RK_DeleteFile(port, address, nullptr, name.c_str());
     } else if (cmd == "close") {
       result = RK_Close(port);
     } else if (cmd == "exit") {

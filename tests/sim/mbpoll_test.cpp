@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstdio>
 #include <map>
-#include <regex>
+#include <sstream>
 
 #include "qvzsim.h"
 #include "subprocess.h"
@@ -15,9 +16,13 @@ using simtest::run;
 // "[n]: \tvalue" lines of mbpoll's output.
 std::map<int, double> values(const std::string &out) {
   std::map<int, double> v;
-  static const std::regex line(R"(\[(\d+)\]:\s+(\S+))");
-  for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-    v[std::stoi((*it)[1])] = std::stod((*it)[2]);
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    int reg;
+    double value;
+    if (std::sscanf(line.c_str(), "[%d]: %lf", &reg, &value) == 2) v[reg] = value;
+  }
   return v;
 }
 
@@ -29,10 +34,11 @@ class Mbpoll : public ::testing::Test {
     ASSERT_TRUE(sensor);
     sensor->setNoise(0);
   }
-  // mbpoll over the line: RTU, 57600 8N1, address 1, references from 0.
-  simtest::Run mbpoll(std::vector<std::string> args, const std::string &baud = "57600") {
-    std::vector<std::string> argv{"mbpoll", "-m", "rtu", "-b", baud, "-P", "none",
-                                  "-a",     "1",  "-0",  "-1", "-o", "2"};
+  // mbpoll over the line: RTU 8N1, references from 0.
+  simtest::Run mbpoll(std::vector<std::string> args, const std::string &baud = "57600",
+                      const std::string &address = "1") {
+    std::vector<std::string> argv{"mbpoll", "-m",    "rtu", "-b", baud, "-P", "none",
+                                  "-a",     address, "-0",  "-1", "-o", "2"};
     argv.insert(argv.end(), args.begin(), args.begin() + 2);
     argv.push_back(line.slavePath());
     argv.insert(argv.end(), args.begin() + 2, args.end());
@@ -68,6 +74,27 @@ TEST_F(Mbpoll, WritesAFloatAndACoil) {
   r = mbpoll({"-t", "4:float", "-r", "0", "-c", "2"});
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(values(r.out), (std::map<int, double>{{0, 57600.0}, {2, 1.0}}));
+}
+
+TEST_F(Mbpoll, CalibratesAThreeAxisSensor) {
+  qvzsim::SensorOptions o;
+  o.type = qvzsim::kThreeAxis;
+  o.address = 2;
+  auto axes = line.addSensor(o);
+  ASSERT_TRUE(axes);
+  axes->setNoise(0);
+  axes->setVelocity(qvzsim::Axis::Y, 4.5);
+  auto r = mbpoll({"-t", "4:float", "-r", "12", "4.5"}, "57600", "2");  // reference Y
+  ASSERT_EQ(r.status, 0) << r.out;
+  r = mbpoll({"-t", "0", "-r", "3", "1"}, "57600", "2");  // calibrate Y
+  ASSERT_EQ(r.status, 0) << r.out;
+  r = mbpoll({"-t", "3:float", "-r", "0", "-c", "3"}, "57600", "2");
+  ASSERT_EQ(r.status, 0) << r.out;
+  const auto v = values(r.out);
+  ASSERT_EQ(v.size(), 3u) << r.out;
+  EXPECT_NEAR(v.at(4), 4.5, 1e-4);
+  r = mbpoll({"-t", "3:float", "-r", "28"}, "57600", "2");
+  EXPECT_EQ(values(r.out).at(28), 2.0) << r.out;
 }
 
 TEST_F(Mbpoll, GetsNoAnswerAtAnotherSpeed) {

@@ -105,7 +105,7 @@ TEST(Program, ControlSocketAndSignal) {
     if (n <= 0) break;
     got.append(buf, size_t(n));
   }
-  EXPECT_EQ(got, "frames 0\nbad 0\nunheard 0\nreplies 0\nok\n");
+  EXPECT_EQ(got, "frames 0\nbad 0\nunheard 0\ncollisions 0\nreplies 0\nok\n");
   close(fd);
   EXPECT_EQ(sim.terminate(), 0);  // ends cleanly on SIGTERM, socket removed
   EXPECT_FALSE(std::filesystem::exists(socketPath));

@@ -99,6 +99,8 @@ class PtyDevice {
 
 // A handler that serves holding and input registers (functions 3, 4, 6, 16)
 // and coils (5) of one address from a table, as a plain Modbus slave does.
+// Give it by reference (std::ref) and declare it before the PtyDevice, so
+// that it outlives the device's thread.
 class RegisterDevice {
  public:
   explicit RegisterDevice(uint8_t address, size_t registers = 1024);

@@ -1,0 +1,278 @@
+// File transfer against a scripted device: exact request frames, replies
+// that break the rules, names too long, and the system-wide transfer mutex
+// between threads and processes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/errors.h"
+#include "rk.h"
+#include "tests/link/transfer_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/support/pty_device.h"
+#include "tests/support/rk_blocks.h"
+#include "tests/support/rk_test_env.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using rktest::Bytes;
+using rktest::FileBytes;
+using rktest::Reply;
+
+constexpr uint32_t kPort = 3;  // COM4
+
+Bytes le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+Bytes le16(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+}
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes &p : parts)
+    out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+Bytes nameField(const std::string &name) {
+  Bytes b = le16(static_cast<uint32_t>(name.size() + 1));
+  for (const char c : name)
+    b.push_back(static_cast<uint8_t>(c));
+  b.push_back(0);
+  return b;
+}
+
+// A device whose file requests all succeed: it acknowledges sends and
+// deletes, and serves one file for receives.
+Reply fileDevice(const Bytes &q, const FileBytes &served) {
+  switch (q[1]) {
+    case 101:
+      return Reply::frame(cat({{1, 101}, le32(static_cast<uint32_t>(served.size()))}));
+    case 102: {
+      const uint32_t offset = q[2] | q[3] << 8 | q[4] << 16 | static_cast<uint32_t>(q[5]) << 24;
+      const uint32_t n = std::min<uint32_t>(512, static_cast<uint32_t>(served.size()) - offset);
+      Bytes r = cat({{1, 102}, le32(offset), le16(n)});
+      r.insert(r.end(), served.begin() + offset, served.begin() + offset + n);
+      return Reply::frame(r);
+    }
+    case 103:
+      return Reply::frame(cat({{1, 103}, le32(1000), le16(0xBEEF)}));
+    default:
+      return Reply::frame({1, q[1]});
+  }
+}
+
+class TransferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rktest::mapComPort(4, dev.path());
+    RkParamBlock b = rktest::defaultBlock();
+    b.PollInterval = 10;
+    b.ReplyTimeout = 300;
+    b.FileReplyTimeout = 300;
+    b.FileBlockAttempts = 3;  // silent blocks need not be retried 12 times
+    ASSERT_EQ(RK_Open(kPort, &b), RK_OK);
+  }
+  void TearDown() override { RK_Close(kPort); }
+
+  Bytes request(size_t i) const {
+    const std::vector<Bytes> all = dev.requests();
+    if (i >= all.size()) return {};
+    return Bytes(all[i].begin(), all[i].end() - 2);
+  }
+
+  rktest::TempDir tmp;
+  rktest::PtyDevice dev;
+};
+
+TEST_F(TransferTest, SendFramesOfAThousandByteFile) {
+  const FileBytes bytes = rktest::randomBytes(1000);
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, bytes);
+  dev.setHandler([](const Bytes &q) { return fileDevice(q, {}); });
+  ASSERT_EQ(RK_SendFile(kPort, 1, nullptr, "data.bin", local.c_str()), RK_OK);
+  ASSERT_EQ(dev.requestCount(), 3u);
+  EXPECT_EQ(request(0), cat({{1, 99}, le32(1000), nameField("data.bin")}));
+  EXPECT_EQ(request(1),
+            cat({{1, 100}, le32(0), le16(512), Bytes(bytes.begin(), bytes.begin() + 512)}));
+  EXPECT_EQ(request(2),
+            cat({{1, 100}, le32(512), le16(488), Bytes(bytes.begin() + 512, bytes.end())}));
+}
+
+TEST_F(TransferTest, ReceiveFramesAndTheTemporaryFile) {
+  const FileBytes served = rktest::randomBytes(700, 2);
+  std::vector<std::string> tempsDuringTransfer;
+  dev.setHandler([&](const Bytes &q) {
+    if (q[1] == 102) tempsDuringTransfer = tmp.entries("RK");
+    return fileDevice(q, served);
+  });
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, {9, 9, 9});
+  ASSERT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "log.txt", local.c_str()), RK_OK);
+  EXPECT_EQ(rktest::readFile(local), served);
+  EXPECT_EQ(request(0), cat({{1, 101}, nameField("log.txt")}));
+  EXPECT_EQ(request(1), cat({{1, 102}, le32(0)}));
+  EXPECT_EQ(request(2), cat({{1, 102}, le32(512)}));
+  EXPECT_EQ(tempsDuringTransfer.size(), 1u) << "one RK... file in $TMPDIR while receiving";
+  EXPECT_TRUE(tmp.entries("RK").empty()) << "moved into place at the end";
+}
+
+TEST_F(TransferTest, ChecksumAndDeleteFrames) {
+  dev.setHandler([](const Bytes &q) { return fileDevice(q, {}); });
+  uint32_t length = 0;
+  uint16_t sum = 0;
+  ASSERT_EQ(RK_ReceiveFileCS(kPort, 1, "a;b", &length, &sum), RK_OK);
+  EXPECT_EQ(length, 1000u);
+  EXPECT_EQ(sum, 0xBEEF);
+  ASSERT_EQ(RK_ReceiveFileCS(kPort, 1, "a;b", nullptr, nullptr), RK_OK);
+  ASSERT_EQ(RK_DeleteFile(kPort, 1, nullptr, "a;b"), RK_OK);
+  EXPECT_EQ(request(0), cat({{1, 103}, nameField("a;b")}));
+  EXPECT_EQ(request(2), cat({{1, 98}, nameField("a;b")}));
+}
+
+// Every way a receive can fail leaves the old local file as it was and no
+// temporary file behind.
+TEST_F(TransferTest, FailedReceivesKeepTheOldFile) {
+  struct Case {
+    const char *what;
+    std::vector<Reply> script;
+    uint32_t expected;
+  } cases[] = {
+      {"more bytes than announced",
+       {Reply::frame(cat({{1, 101}, le32(10)})),
+        Reply::frame(cat({{1, 102}, le32(0), le16(20), Bytes(20, 7)}))},
+       RK_ERR_FILE_LENGTH},
+      {"no bytes while bytes are missing",
+       {Reply::frame(cat({{1, 101}, le32(10)})), Reply::frame(cat({{1, 102}, le32(0), le16(0)}))},
+       RK_ERR_BAD_REPLY},
+      {"a count larger than the bytes carried",
+       {Reply::frame(cat({{1, 101}, le32(10)})),
+        Reply::frame(cat({{1, 102}, le32(0), le16(10), Bytes(4, 7)}))},
+       RK_ERR_BAD_REPLY},
+      {"a block reply too short for its header",
+       {Reply::frame(cat({{1, 101}, le32(10)})), Reply::frame({1, 102, 0, 0})},
+       RK_ERR_BAD_REPLY},
+      {"a length reply without the length", {Reply::frame({1, 101, 5})}, RK_ERR_BAD_REPLY},
+      {"an exception on the block",
+       {Reply::frame(cat({{1, 101}, le32(10)})), Reply::exception(1, 102, 0x53)},
+       RK_ERR_REMOTE_IO},
+      {"silence on the block", {Reply::frame(cat({{1, 101}, le32(10)}))}, RK_ERR_NO_REPLY},
+  };
+  const std::string local = tmp.file("local.bin");
+  for (const Case &c : cases) {
+    rktest::writeFile(local, {1, 2, 3});
+    dev.script(c.script);
+    EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "f", local.c_str()), c.expected) << c.what;
+    EXPECT_EQ(rktest::readFile(local), (FileBytes{1, 2, 3})) << c.what;
+    EXPECT_TRUE(tmp.entries("RK").empty()) << c.what;
+    RkTransferInfo info{};
+    info.Size = sizeof info;
+    RK_GetTransferInfo(kPort, &info);
+    EXPECT_EQ(info.Operation, 0u) << c.what;
+  }
+}
+
+TEST_F(TransferTest, ReceiveWithoutATemporaryDirectoryFails) {
+  dev.setHandler([](const Bytes &q) { return fileDevice(q, {1, 2}); });
+  ::setenv("TMPDIR", "/nonexistent-rk-dir", 1);
+  const std::string local = tmp.file("local.bin");
+  EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "f", local.c_str()), platform::kErrFileNotFound);
+  EXPECT_FALSE(rktest::fileExists(local));
+  ::setenv("TMPDIR", tmp.path().c_str(), 1);
+}
+
+TEST_F(TransferTest, SendOfAMissingFileIsTheSystemError) {
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, "f", tmp.file("missing").c_str()),
+            RK_SYS_FILE_NOT_FOUND);
+  EXPECT_EQ(dev.requestCount(), 0u);
+}
+
+TEST_F(TransferTest, RefusalsBeforeAnythingIsSent) {
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, {1});
+  const std::string longName(3493, 'n');  // 4 + 3494 bytes: one more than a request holds
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, longName.c_str(), local.c_str()),
+            RK_ERR_REQUEST_TOO_LONG);
+  EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, longName.c_str(), local.c_str()),
+            RK_ERR_REQUEST_TOO_LONG);
+  EXPECT_EQ(RK_ReceiveFileCS(kPort, 1, longName.c_str(), nullptr, nullptr),
+            RK_ERR_REQUEST_TOO_LONG);
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, longName.c_str()), RK_ERR_REQUEST_TOO_LONG);
+  EXPECT_EQ(RK_SendFile(kPort, 255, nullptr, "f", local.c_str()), RK_ERR_BAD_DEVICE);
+  EXPECT_EQ(RK_ReceiveFile(kPort, 255, nullptr, "f", local.c_str()), RK_ERR_BAD_DEVICE);
+  EXPECT_EQ(RK_ReceiveFileCS(kPort, 255, "f", nullptr, nullptr), RK_ERR_BAD_DEVICE);
+  EXPECT_EQ(RK_DeleteFile(kPort, 255, nullptr, "f"), RK_ERR_BAD_DEVICE);
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, nullptr, local.c_str()), platform::kErrInvalidParameter);
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, "f", nullptr), platform::kErrInvalidParameter);
+  EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "f", nullptr), platform::kErrInvalidParameter);
+  EXPECT_EQ(dev.requestCount(), 0u);
+  EXPECT_EQ(tmp.entries("RK").size(), 0u);
+}
+
+TEST(CountFileCS, LocalChecksums) {
+  rktest::TempDir tmp;
+  uint32_t length = 5;
+  uint16_t sum = 5;
+  EXPECT_EQ(RK_CountFileCS(tmp.file("missing").c_str(), &length, &sum), RK_SYS_FILE_NOT_FOUND);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(sum, 0u);
+  EXPECT_EQ(RK_CountFileCS(nullptr, &length, &sum), RK_SYS_FILE_NOT_FOUND);
+  rktest::writeFile(tmp.file("empty"), {});
+  EXPECT_EQ(RK_CountFileCS(tmp.file("empty").c_str(), &length, &sum), RK_OK);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(sum, 0xFFFF);
+  const std::string digits = "123456789";
+  rktest::writeFile(tmp.file("digits"), FileBytes(digits.begin(), digits.end()));
+  EXPECT_EQ(RK_CountFileCS(tmp.file("digits").c_str(), &length, &sum), RK_OK);
+  EXPECT_EQ(length, 9u);
+  EXPECT_EQ(sum, 0x4B37);
+  const FileBytes big = rktest::randomBytes(1000, 4);  // spans several 256-byte chunks
+  rktest::writeFile(tmp.file("big"), big);
+  EXPECT_EQ(RK_CountFileCS(tmp.file("big").c_str(), nullptr, &sum), RK_OK);
+  EXPECT_EQ(sum, rktest::modbusCrc(big.data(), big.size()));
+}
+
+// While one thread sends, every other send, receive or delete of the
+// machine is refused at once; checksum queries and exchanges go on.
+TEST_F(TransferTest, OneTransferAtATimeOnTheWholeMachine) {
+  const std::string local = tmp.file("local.bin");
+  // 40 slow blocks keep the send going for seconds, until the test lets it finish.
+  rktest::writeFile(local, rktest::randomBytes(40 * 512));
+  std::atomic<bool> slow{true};
+  dev.setHandler([&](const Bytes &q) {
+    Reply r = fileDevice(q, {});
+    if (q[1] == 100 && slow) r.pieces[0].delay = 150ms;
+    return r;
+  });
+  uint32_t senderResult = 1;
+  std::thread sender(
+      [&] { senderResult = RK_SendFile(kPort, 1, nullptr, "big.bin", local.c_str()); });
+  ASSERT_TRUE(dev.waitForRequests(2)) << "the send is under way";
+
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, "x", local.c_str()), RK_ERR_TRANSFER_BUSY);
+  EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "x", tmp.file("r").c_str()), RK_ERR_TRANSFER_BUSY);
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_ERR_TRANSFER_BUSY);
+  rktest::ChildProcess other(rktest::executableDirectory() + "/rk_port_helper", {});
+  EXPECT_EQ(other.ask("open 3 57600 10 300"), "0");
+  EXPECT_EQ(other.ask("delete 3 1 x"), std::to_string(RK_ERR_TRANSFER_BUSY))
+      << "another process is refused too";
+
+  uint32_t length = 0;
+  EXPECT_EQ(RK_ReceiveFileCS(kPort, 1, "big.bin", &length, nullptr), RK_OK) << "allowed meanwhile";
+  RkTransferInfo info{};
+  info.Size = sizeof info;
+  ASSERT_EQ(RK_GetTransferInfo(kPort, &info), RK_OK);
+  EXPECT_EQ(info.Operation, 1u);
+  EXPECT_EQ(info.BytesTotal, 40u * 512);
+  EXPECT_STREQ(info.RemoteName, "big.bin");
+
+  slow = false;
+  sender.join();
+  EXPECT_EQ(senderResult, RK_OK);
+  EXPECT_EQ(other.ask("delete 3 1 x"), "0") << "free again";
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_OK);
+}
+
+}  // namespace
