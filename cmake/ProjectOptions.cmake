@@ -40,6 +40,10 @@ function(sentune_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # rk's named objects get a suffix of this test and build tree, set before the
+  # library loads, so that parallel runs never share a port table.
+  string(MD5 tree_hash "${CMAKE_BINARY_DIR}")
+  string(SUBSTRING "${tree_hash}" 0 8 tree_hash)
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
-                                            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;RK_IPC_SUFFIX=.${T_NAME}.${tree_hash};${T_ENV}")
 endfunction()

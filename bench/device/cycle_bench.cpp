@@ -10,6 +10,8 @@
 //   - the cost of one snapshot() for a reader (the display takes ten a second).
 // Targets: within 5 % of the schedule, under 1 % of one core.
 //
+// The port table is private to the run (rk_test_support sets RK_IPC_SUFFIX).
+//
 // Usage: device_cycle_bench [seconds per setting, default 10]
 #include <dirent.h>
 #include <unistd.h>
@@ -26,6 +28,7 @@
 #include "device/qvz2.h"
 #include "link/rk.h"
 #include "qvzsim.h"
+#include "tests/support/rk_test_env.h"
 
 namespace {
 
@@ -123,7 +126,6 @@ Result measure(qvzsim::Sensor &sensor, int pollMs, int timeoutMs, double seconds
 
 int main(int argc, char **argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
-  ::setenv("RK_IPC_SUFFIX", ("_bench" + std::to_string(::getpid())).c_str(), 1);
 
   qvzsim::Line line;
   if (!line.start()) {
@@ -137,7 +139,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "qvzsim: %s\n", line.error().c_str());
     return 1;
   }
-  ::setenv(("RK_COM" + std::to_string(kCom)).c_str(), line.slavePath().c_str(), 1);
+  rktest::mapComPort(kCom, line.slavePath());
 
   std::printf("Polling worker on a simulated sensor, 57600 bit/s, %.0f s per setting\n\n", seconds);
   std::printf("%-12s %10s %12s %12s %9s %14s %10s %7s\n", "PollInterval", "read ms", "schedule ms",

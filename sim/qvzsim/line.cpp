@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -151,9 +153,13 @@ void Line::Impl::wake() const {
 }
 
 void Line::Impl::run() {
-  // The thread stands in for a UART: given the chance, it runs ahead of
-  // ordinary work, so a busy machine does not open gaps inside a reply.
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10);
+  // The thread stands in for a UART: where it may, it runs ahead of ordinary
+  // work (real-time, else a better nice value), so that a busy machine does not
+  // open gaps inside a reply that a fast-polling master would take for its end.
+  // It sleeps in ppoll between bytes, so it never holds a processor for long.
+  const sched_param realtime{10};
+  if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) != 0)
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10);
   while (!stopping) {
     const auto now = Clock::now();
     std::optional<Clock::time_point> due;
@@ -271,8 +277,7 @@ void Line::Impl::sendReply(Slot &slot, Device::Outcome outcome, const std::optio
     out.push_back({start, bt, std::move(p.bytes)});
     start += bt * static_cast<long>(n);
   }
-  if (out.empty()) out.push_back({start, bt, {}});
-  Burst &last = out.back();
+  Burst &last = out.back();  // there is always a piece, if only an empty one
   last.slot = &slot;
   last.lineChange = outcome.lineChange;
   last.restart = outcome.restart;

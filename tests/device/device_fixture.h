@@ -1,6 +1,7 @@
 // A TQVZ2 on a simulated sensor: a qvzsim line on a pseudo-terminal, mapped
 // to COM3 through RK_COM3, an INI file of the test's own, and waits with
-// generous deadlines.
+// generous deadlines. The executable links rk_test_support, which gives it
+// a port table of its own (RK_IPC_SUFFIX) before the link library loads.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 
 #include "device/qvz2.h"
 #include "qvzsim.h"
+#include "tests/support/rk_test_env.h"
 
 namespace device::testing {
 
@@ -81,7 +83,7 @@ class DeviceTest : public ::testing::Test {
     options.baud = baud;
     auto sensor = line_->addSensor(options);
     EXPECT_TRUE(sensor.has_value()) << line_->error();
-    ::setenv("RK_COM3", line_->slavePath().c_str(), 1);
+    rktest::mapComPort(kCom, line_->slavePath());
     sensor->setNoise(0.0);
     return *sensor;
   }
