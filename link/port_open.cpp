@@ -11,12 +11,15 @@ namespace rk {
 namespace {
 
 // Every process opens the device itself (descriptors cannot pass between
-// processes); only the first registered user sets the line, the others join
-// it as it is.
-uint32_t openDevice(OpenPort &op, bool firstUser) {
+// processes); only the first user sets the line, the others join it as it
+// is. The first user is the first registered one, or one that finds the
+// device held by nobody else whatever the table says.
+uint32_t openDevice(OpenPort &op, bool firstRegistered) {
   const std::string path = platform::comDevicePath(static_cast<int>(op.port) + 1);
   uint32_t rc = platform::openSerialPort(path, op.serial);
-  if (rc == 0 && firstUser) rc = op.serial->configure(op.block.BaudRate);
+  if (rc == 0 && (firstRegistered || op.serial->openedAlone())) {
+    rc = op.serial->configure(op.block.BaudRate);
+  }
   if (rc != 0) op.serial.reset();
   return rc;
 }

@@ -47,7 +47,7 @@ constexpr int kWriteSlackMs = 1000;
 
 class PosixSerialPort final : public SerialPort {
  public:
-  explicit PosixSerialPort(int fd) : fd_(fd) { fetchErrors(counts_); }
+  PosixSerialPort(int fd, bool alone) : fd_(fd), alone_(alone) { fetchErrors(counts_); }
   ~PosixSerialPort() override { ::close(fd_); }
 
   uint32_t configure(uint32_t baud) override {
@@ -135,6 +135,7 @@ class PosixSerialPort final : public SerialPort {
   }
 
   int handle() const override { return fd_; }
+  bool openedAlone() const override { return alone_; }
 
  private:
   // Drivers without error counters (pseudo-terminals, many USB adapters)
@@ -158,6 +159,7 @@ class PosixSerialPort final : public SerialPort {
   }
 
   int fd_;
+  bool alone_;
   bool hasCounters_ = true;
   serial_icounter_struct counts_{};
 };
@@ -180,7 +182,9 @@ uint32_t openRealSerialPort(const std::string &path, std::unique_ptr<SerialPort>
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return lastErrorCode();
   // Our programs share the device under shared locks; an exclusive lock of
-  // another program refuses us and ours refuse it.
+  // another program refuses us and ours refuse it. Getting the lock
+  // exclusively first tells whether anyone else holds the device.
+  const bool alone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     const uint32_t rc = errno == EWOULDBLOCK ? kErrPortBusy : lastErrorCode();
     ::close(fd);
@@ -192,7 +196,7 @@ uint32_t openRealSerialPort(const std::string &path, std::unique_ptr<SerialPort>
     ::close(fd);
     return rc;
   }
-  out = std::make_unique<PosixSerialPort>(fd);
+  out = std::make_unique<PosixSerialPort>(fd, alone);
   return 0;
 }
 

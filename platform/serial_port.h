@@ -49,6 +49,11 @@ class SerialPort {
   virtual uint32_t read(uint8_t *data, size_t size) = 0;
   // The descriptor, recorded in the shared port table.
   virtual int handle() const = 0;
+  // True when no other program of ours had the device open when this port
+  // was opened: the line then needs setting whatever the shared port table
+  // says (its entry may name users of another device under the same COM
+  // number, or users that left without a trace).
+  virtual bool openedAlone() const { return false; }
 };
 
 // True for the speeds the line can be set to.

@@ -60,6 +60,7 @@ class AbortingPort : public platform::SerialPort {
   uint32_t status(platform::LineStatus &out) override { return real_->status(out); }
   uint32_t read(uint8_t *data, size_t size) override { return real_->read(data, size); }
   int handle() const override { return real_->handle(); }
+  bool openedAlone() const override { return real_->openedAlone(); }
 
  private:
   std::unique_ptr<platform::SerialPort> real_;

@@ -107,6 +107,21 @@ TEST_F(SharingTest, SoleUserReopeningGetsItsNewSpeed) {
   EXPECT_EQ(readHere(), RK_OK);
 }
 
+TEST_F(SharingTest, UserOfAnotherDeviceUnderTheSameNumberLeavesTheLineToUs) {
+  // Port maps are per user: a process whose COM2 is another device is
+  // registered on COM2 too, yet this device is still ours alone to set.
+  rktest::PtyDevice other;
+  rktest::mapComPort(2, other.path());
+  auto b = helper();
+  ASSERT_EQ(b->ask(openCmd(9600)), code(RK_OK));
+  rktest::mapComPort(2, dev.path());
+  ASSERT_EQ(openHere(19200), RK_OK);
+  EXPECT_EQ(entry().Count, 2u);
+  EXPECT_EQ(dev.lineBaud(), 19200u);
+  EXPECT_EQ(other.lineBaud(), 9600u);
+  EXPECT_EQ(readHere(), RK_OK);
+}
+
 TEST_F(SharingTest, EightUsersAndARefusedNinth) {
   ASSERT_EQ(openHere(57600), RK_OK);
   std::vector<std::unique_ptr<ChildProcess>> users;

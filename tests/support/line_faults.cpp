@@ -35,6 +35,7 @@ class FaultyPort final : public platform::SerialPort {
     return aborted() ? abort() : real_->read(data, size);
   }
   int handle() const override { return real_->handle(); }
+  bool openedAlone() const override { return real_->openedAlone(); }
 
  private:
   static bool takeOne(std::atomic<int> &counter) {

@@ -1,26 +1,58 @@
 #include "tests/support/rk_test_env.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace rktest {
 namespace {
 
-pid_t chooser = 0;
+// The process that runs the test, as opposed to the helpers it starts: it
+// removes the named objects of its suffix when it exits.
+constexpr const char *kRootVariable = "RK_TEST_ROOT";
+bool isRoot = false;
 
-// Runs before the default-priority constructors, among them the one that
-// loads a statically linked link library.
+// Runs this program again with the same arguments (and the same pid).
+void runAgain() {
+  std::string all;
+  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+  char buf[4096];
+  for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;) {
+    all.append(buf, static_cast<size_t>(n));
+  }
+  if (fd >= 0) ::close(fd);
+  std::vector<std::string> args;
+  for (size_t at = 0; at < all.size();) {
+    const size_t end = all.find('\0', at);
+    args.push_back(all.substr(at, end - at));
+    at = end == std::string::npos ? all.size() : end + 1;
+  }
+  std::vector<char *> argv;
+  for (std::string &a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv("/proc/self/exe", argv.data());
+}
+
+// Runs before the default-priority constructors of the program, among them
+// the one that loads a statically linked link library. CTest gives every
+// test a suffix of its own; a test started by hand chooses one here and, as
+// a dynamically linked librk.so has already opened its objects under the
+// plain names, starts again with it.
 [[gnu::constructor(101)]] void chooseSuffix() {
+  const std::string self = std::to_string(::getpid());
+  if (std::getenv(kRootVariable) == nullptr) ::setenv(kRootVariable, self.c_str(), 1);
+  isRoot = self == std::getenv(kRootVariable);
   if (std::getenv("RK_IPC_SUFFIX") != nullptr) return;
-  chooser = ::getpid();
-  const std::string suffix = ".test." + std::to_string(chooser);
-  ::setenv("RK_IPC_SUFFIX", suffix.c_str(), 1);
+  ::setenv("RK_IPC_SUFFIX", (".test." + self).c_str(), 1);
+  runAgain();
 }
 
 [[gnu::destructor(101)]] void removeObjects() {
-  if (chooser != ::getpid()) return;
+  if (!isRoot) return;
   const std::string suffix = ipcSuffix();
   ::shm_unlink(("/RK_SHARED_COMS" + suffix).c_str());
   ::shm_unlink(("/TRANSFER_MUTEX_NAME" + suffix).c_str());

@@ -1,12 +1,11 @@
 // Test environment of programs that use rk ports.
 //
-// Linking tests/support (target rk_test_support) gives the test executable
-// an RK_IPC_SUFFIX of its own, set before the link library is first used
-// when rk_core is linked statically, so that parallel runs never share a port
-// table or a port mutex; child processes inherit it. The named objects of
-// that suffix are removed when the process that chose it exits.
-// A test that loads librk.so dynamically sets RK_IPC_SUFFIX in its
-// environment instead (the shared library initialises before this code).
+// Every test gets an RK_IPC_SUFFIX of its own, so that parallel runs never
+// share a port table or a port mutex; child processes inherit it. CTest sets
+// it for each test (cmake/ProjectOptions.cmake), before any library loads;
+// linking rk_test_support chooses one for a test (or benchmark) started by
+// hand. The process that runs the test removes the named objects of its
+// suffix when it exits.
 #pragma once
 
 #include <string>

@@ -31,8 +31,6 @@ class SimBench {
 
   explicit SimBench(const Options &o) : options_(o) {
     static int count = 0;
-    // Parallel test processes never share rk's port table.
-    ::setenv("RK_IPC_SUFFIX", ("_t" + std::to_string(::getpid())).c_str(), 0);
     dir_ = std::filesystem::temp_directory_path() /
            ("sentune_bench_" + std::to_string(::getpid()) + "_" + std::to_string(count++));
     std::filesystem::create_directories(dir_);
