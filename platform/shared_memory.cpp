@@ -24,6 +24,13 @@ std::string privateName(const std::string &name) {
   return name + ".new." + std::to_string(::getpid()) + "." + std::to_string(counter++);
 }
 
+// Removes the name unless another process has replaced the object meanwhile.
+void removeIfStill(const std::string &name, ino_t inode) {
+  struct stat st {};
+  const std::string path = std::string(kShmDir) + name;
+  if (::stat(path.c_str(), &st) == 0 && st.st_ino == inode) ::shm_unlink(name.c_str());
+}
+
 }  // namespace
 
 SharedMemory::~SharedMemory() {
@@ -48,8 +55,17 @@ uint32_t SharedMemory::tryOpenExisting(const std::string &name, size_t size, boo
     return lastErrorCode();
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) < size) {
+  if (::fstat(fd, &st) != 0) {
+    const uint32_t rc = lastErrorCode();
     ::close(fd);
+    return rc;
+  }
+  if (static_cast<size_t>(st.st_size) < size) {
+    // Named objects outlive their processes here: one too small for us was
+    // left by a version of another layout. It gives way to a new one.
+    ::close(fd);
+    removeIfStill(name, st.st_ino);
+    missing = true;
     return kErrInvalidHandle;
   }
   data_ = mapFd(fd, size);

@@ -110,6 +110,25 @@ TEST(SharedMemory, CreatorInitialisesOthersJoin) {
   platform::SharedMemory::unlink(name);
 }
 
+// Named objects outlive their processes: one left by a version with a smaller
+// layout is replaced, not refused for ever.
+TEST(SharedMemory, ObjectTooSmallForUsIsReplaced) {
+  const std::string name = uniqueName("small");
+  platform::SharedMemory old, current;
+  ASSERT_EQ(old.openOrCreate(name, 40, [](void *p) { static_cast<char *>(p)[0] = 'o'; }), 0u);
+  bool created = false;
+  ASSERT_EQ(current.openOrCreate(
+                name, 48, [](void *p) { static_cast<char *>(p)[0] = 'n'; }, &created),
+            0u);
+  EXPECT_TRUE(created);
+  EXPECT_EQ(static_cast<char *>(current.data())[0], 'n');
+  platform::SharedMemory joiner;
+  ASSERT_EQ(joiner.openOrCreate(name, 48, nullptr, &created), 0u);
+  EXPECT_FALSE(created) << "the replacement is the object later users join";
+  EXPECT_EQ(static_cast<char *>(joiner.data())[0], 'n');
+  platform::SharedMemory::unlink(name);
+}
+
 // Many processes create one named mutex at the same moment; each must get
 // a working mutex (a half-made one would fail or deadlock).
 TEST(NamedMutex, RaceFreeCreationAcrossProcesses) {
