@@ -157,7 +157,6 @@ int main(int argc, char **argv) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--seconds") seconds = std::atoi(argv[i + 1]);
   }
-  ::setenv("RK_IPC_SUFFIX", ("_bench" + std::to_string(::getpid())).c_str(), 1);
   if (!std::getenv("DISPLAY")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   ::setenv("SENTUNE_LUSBAPI", E140SIM, 1);
   {

@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "resources/main_dialog.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/rk_test_env.h"
 #include "tests/support/sim_bench.h"
 
 namespace {
@@ -70,6 +71,9 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
   bench->sensor().setVibration(42.0);
   ASSERT_TRUE(waitLive()) << "last error: " << text(kLastError).toStdString();
 
+  // rk shares ports through a table of this test run's own, never through
+  // the one of every rk program on the machine.
+  EXPECT_TRUE(std::filesystem::exists("/dev/shm/RK_SHARED_COMS" + rktest::ipcSuffix()));
   EXPECT_EQ(app::iniPath, bench->iniPath());
   EXPECT_TRUE(std::filesystem::is_directory(bench->dir() + "/Data"));
   EXPECT_EQ(text(kPortBox), "COM1");
