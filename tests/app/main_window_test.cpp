@@ -10,8 +10,10 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "app/globals.h"
@@ -191,16 +193,26 @@ TEST_F(MainWindow, SilentSensorShowsStarsAndKeepsCounting) {
 }
 
 TEST_F(MainWindow, ClosedLinkEmptiesTheFieldsAndDisablesTheButtons) {
-  bench = std::make_unique<SimBench>(SimBench::Options{.type = qvzsim::kThreeAxis});
-  bench->writeIni("rk.dll,9,57600,10,100", 1);  // COM9 leads nowhere
+  start({.type = qvzsim::kThreeAxis});
+  ASSERT_TRUE(waitLive());
+  ASSERT_TRUE(waitUntil(
+      [&] { return enabled(kTestSignal) && !text(kMinSZ).isEmpty() && !text(kMaxWX).isEmpty(); }));
+  const QString minSZ = text(kMinSZ);
+
+  // As a search leaves it that chose a port which then does not open.
   ::setenv("RK_COM9", (bench->dir() + "/no-such-port").c_str(), 1);
-  open();
-  // Row Y shows from the first refresh on (for every kind but 1); a few more
-  // refreshes leave nothing from the template.
-  ASSERT_TRUE(waitUntil([&] { return shown(kLabelY); }));
-  QTest::qWait(3 * app::CSentuneDlg::kRefreshPeriodMs);
-  for (int id : {kPortBox, kSpeedBox, kAddressBox, kFirmwareBox, kNumberBox, kValueSZ, kValueWX,
-                 kValueY, kSetpointBox0, kGoodReplies, kBadAttempts, kAuxW}) {
+  app::theDevice->lock();
+  app::theDevice->close();
+  app::theDevice->reopen("rk.dll,9,57600,10,100", 1);
+  app::theDevice->unlock();
+  ::unsetenv("RK_COM9");
+  ASSERT_TRUE(waitUntil([&] { return text(kPortBox).isEmpty(); }));
+  QTest::qWait(2 * app::CSentuneDlg::kRefreshPeriodMs);
+  for (int id : std::initializer_list<int>{
+           kPortBox,        kSpeedBox,         kAddressBox, kFirmwareBox, kNumberBox, kLabelY,
+           kValueY,         kLabelSZ,          kValueSZ,    kLabelWX,     kValueWX,   kStatusY,
+           kSetpointLabel0, kSetpointBox0 + 5, kAuxS,       kAuxW,        kAuxAlarm,  kAlarmSamples,
+           kMaxValue,       kGoodReplies,      kBadAttempts}) {
     EXPECT_TRUE(text(id).isEmpty()) << id << ": " << text(id).toStdString();
   }
   for (int id : {kChangeExchange, kChangeNumber, kCalibrate, kUpload, kReadTables, kWriteTables,
@@ -209,9 +221,49 @@ TEST_F(MainWindow, ClosedLinkEmptiesTheFieldsAndDisablesTheButtons) {
   }
   EXPECT_FALSE(window->isItemChecked(kTestSignal));
   EXPECT_FALSE(shown(kAdditional));
+  EXPECT_TRUE(shown(kValueY)) << "row Y stays for every kind but 1";
   for (int id : {kSearch, kResetLimits, kResetStatistics, kExit})
     EXPECT_TRUE(enabled(id)) << id;
-  ::unsetenv("RK_COM9");
+  // The last extremes stay in view.
+  EXPECT_EQ(text(kMinSZ), minSZ);
+  EXPECT_FALSE(text(kMaxWX).isEmpty());
+}
+
+TEST_F(MainWindow, StartsWithoutSensorAndWithoutModule) {
+  struct Case {
+    const char *what;
+    const char *variable, *value;  // how the E-140 module is missing
+    const char *adcStatus;
+  } cases[] = {
+      {"no module answers", "SENTUNE_E140_PRESENT", "0", "модуль E-140 не найден"},
+      {"no module library", "SENTUNE_LUSBAPI", "/nonexistent/liblusbapi.so",
+       "ввод на частоте 30000 Гц, усреднение по 15008 точкам"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string saved = std::getenv(c.variable) ? std::getenv(c.variable) : "";
+    ::setenv(c.variable, c.value, 1);
+    bench = std::make_unique<SimBench>(SimBench::Options{.type = qvzsim::kThreeAxis});
+    bench->writeIni("rk.dll,9,57600,10,100", 1);  // COM9 leads nowhere
+    ::setenv("RK_COM9", (bench->dir() + "/no-such-port").c_str(), 1);
+    open();
+    EXPECT_TRUE(waitUntil([&] { return text(kAdcStatus) == QString::fromUtf8(c.adcStatus); }))
+        << text(kAdcStatus).toStdString();
+    EXPECT_TRUE(text(kAdcValue).isEmpty()) << text(kAdcValue).toStdString();
+    EXPECT_TRUE(text(kPortBox).isEmpty());
+    EXPECT_FALSE(text(kLastError).isEmpty()) << "why the port did not open";
+    EXPECT_TRUE(text(kValueSZ).isEmpty());
+    EXPECT_FALSE(enabled(kSetpoints));
+    EXPECT_TRUE(enabled(kSearch));
+    window.reset();
+    bench.reset();
+    ::unsetenv("RK_COM9");
+    if (saved.empty()) {
+      ::unsetenv(c.variable);
+    } else {
+      ::setenv(c.variable, saved.c_str(), 1);
+    }
+  }
 }
 
 TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
