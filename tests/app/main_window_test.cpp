@@ -90,6 +90,10 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
       << "W has no decimals: '" << text(kValueWX).toStdString() << "'";
   EXPECT_EQ(text(kValueWX).size(), 6) << "W is right-aligned in six characters";
   EXPECT_NEAR(text(kValueSZ).toDouble(), 1.5, 0.2);
+  for (int id : {kLabelY, kValueY, kLabelSZ, kValueSZ, kLabelWX, kValueWX, kAdcValue}) {
+    EXPECT_EQ(window->item(id)->font().pointSize(), 18) << "display font in " << id;
+  }
+  EXPECT_EQ(window->item(kStatusSZ)->font().pointSize(), 12) << "the dialog's own font";
   for (int id : {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY, kAdditional}) {
     EXPECT_FALSE(shown(id)) << id;
   }
