@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTest>
@@ -304,23 +306,50 @@ TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
   }
 }
 
-TEST_F(MainWindow, AboutBoxHoldsTheDeviceWhileOpen) {
+TEST_F(MainWindow, AboutBoxFromF1OrTheContextMenuHoldsTheDeviceWhileOpen) {
   start({.type = qvzsim::kThreeAxis});
   ASSERT_TRUE(waitLive());
-  bool heldWhileOpen = false;
-  QString caption;
-  QTimer::singleShot(0, [&] {
-    // Inside the About box's modal loop.
-    ASSERT_TRUE(waitUntil(
-        [] { return dynamic_cast<app::CAboutDlg *>(QApplication::activeModalWidget()); }));
-    auto *about = static_cast<ui::Dialog *>(QApplication::activeModalWidget());
-    caption = about->windowTitle();
-    heldWhileOpen = app::theDevice->workerState() == device::TQVZ2::Held;
-    QTest::keyClick(about, Qt::Key_Escape);
-  });
+
+  // Looks at the About box from inside its modal loop and closes it.
+  struct Seen {
+    QString caption;
+    bool held = false;
+  };
+  const auto watchAbout = [](Seen &seen) {
+    QTimer::singleShot(0, [&seen] {
+      ASSERT_TRUE(waitUntil(
+          [] { return dynamic_cast<app::CAboutDlg *>(QApplication::activeModalWidget()); }));
+      auto *about = static_cast<ui::Dialog *>(QApplication::activeModalWidget());
+      seen.caption = about->windowTitle();
+      seen.held = app::theDevice->workerState() == device::TQVZ2::Held;
+      QTest::keyClick(about, Qt::Key_Escape);
+    });
+  };
+
+  Seen byKey;
+  watchAbout(byKey);
   QTest::keyClick(window.get(), Qt::Key_F1);
-  EXPECT_EQ(caption, "О программе");
-  EXPECT_TRUE(heldWhileOpen);
+  EXPECT_EQ(byKey.caption, "О программе");
+  EXPECT_TRUE(byKey.held);
+  EXPECT_EQ(app::theDevice->workerState(), device::TQVZ2::Free);
+
+  Seen byMenu;
+  QString entry;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(waitUntil([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }));
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_EQ(menu->actions().size(), 1);
+    entry = menu->actions().front()->text();
+    watchAbout(byMenu);
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  const QPoint at(10, 10);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
+  QApplication::sendEvent(window.get(), &click);
+  EXPECT_EQ(entry, "&О программе...");
+  EXPECT_EQ(byMenu.caption, "О программе");
+  EXPECT_TRUE(byMenu.held);
   EXPECT_EQ(app::theDevice->workerState(), device::TQVZ2::Free);
 }
 
