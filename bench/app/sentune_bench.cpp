@@ -1,7 +1,8 @@
 // sentune with a live simulated sensor:
 //   1. time from opening the main window to the first live value, in this
 //      process (type 1 and type 2 sensors), split into start-up, the first
-//      poll on the line and the wait for the display's refresh;
+//      poll's requests and the rest (the last reply, one poll interval of the
+//      link, the wait for the display's refresh);
 //   2. the real sentune program as its own process: time from exec until the
 //      simulator has served every request of the first complete poll, CPU use
 //      over a measuring window, resident memory.
@@ -68,8 +69,9 @@ uint16_t lastRegisterOfFirstPoll(int type) {
 }
 
 // Opening the main window until row S/Z shows a number, and where that time
-// goes: start-up until the first request reaches the sensor, the first
-// complete poll on the line, and the wait for the display's next refresh.
+// goes: start-up until the first request reaches the sensor, the first poll
+// until its last request has reached it, and the rest: the last reply, the
+// link's poll interval that notices it, and the wait for the next refresh.
 struct FirstValue {
   double shown = -1;
   double firstRequest = -1;
@@ -195,7 +197,7 @@ int main(int argc, char **argv) {
           "type %d  window open to first live value  %7.0f ms median of 3 (%.0f..%.0f)"
           "  (target < 1500 ms)\n"
           "        of which: start-up to first request %.0f ms, first poll %.0f ms,"
-          " wait for the refresh %.0f ms\n",
+          " last reply to display %.0f ms\n",
           type, m.shown, runs[0].shown, runs[2].shown, m.firstRequest, m.pollDone - m.firstRequest,
           m.shown - m.pollDone);
     }
