@@ -51,8 +51,8 @@ constexpr int kKindLabels[] = {kLabelY,
                                kSetpointLabel0 + 4,
                                kSetpointLabel0 + 5};
 
-// Row Y and "Доп. настр.": hidden for a gap and vibration sensor.
-constexpr int kRowY[] = {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY, kAdditional};
+// Row Y: hidden for a gap and vibration sensor.
+constexpr int kRowY[] = {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY};
 
 // String of a label by sensor kind: kind 1, kinds 2 and 3, anything else.
 int byKind(int kind, int kind1, int kind23) {
@@ -179,7 +179,10 @@ void CSentuneDlg::refreshButtons(int kind) {
   enableItem(kReadTables, kind == 1);
   enableItem(kWriteTables, kind == 1);
   if (switches_.test) showItem(kTest, true);
-  if (kind != 2) showItem(kAdditional, false);
+  // "Доп. настр." goes with row Y but belongs to a three-component sensor
+  // without its test signal only. Decided once, so that the button is not
+  // shown and hidden again (and its place repainted) on every tick.
+  showItem(kAdditional, kind == 2);
 }
 
 void CSentuneDlg::refreshTestSignal(int kind) {

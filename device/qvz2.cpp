@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstring>
+#include <span>
 #include <system_error>
 
 #include "format.h"
@@ -79,16 +81,24 @@ void TQVZ2::loadSettings() {
   rec_.idStr = platform::iniReadString(iniPath_, kSection, "IdStr", "");
   if (rec_.idStr.size() >= kIdStrCapacity) rec_.idStr.resize(kIdStrCapacity - 1);
   rec_.address = static_cast<uint8_t>(platform::iniReadInt(iniPath_, kSection, "DeviceId", 0));
+  // Missing keys get their defaults written back, all in one rewrite of the
+  // file: ten flushed rewrites cost a first start a tenth of a second.
+  std::string keys[kGapPoints];
+  std::string defaults[kGapPoints];
+  platform::IniEntry missing[kGapPoints];
+  size_t missingCount = 0;
   for (int i = 0; i < kGapPoints; ++i) {
-    const std::string key = "S" + std::to_string(i + 1);
-    const std::string value = platform::iniReadString(iniPath_, kSection, key, "");
+    keys[i] = "S" + std::to_string(i + 1);
+    const std::string value = platform::iniReadString(iniPath_, kSection, keys[i], "");
     if (!value.empty()) {
       cal_.gapPoints[i].ref = leadingNumber(value);
     } else {
       cal_.gapPoints[i].ref = kDefaultGaps[i];
-      platform::iniWriteString(iniPath_, kSection, key, formatFixed(kDefaultGaps[i], 3, 2));
+      defaults[i] = formatFixed(kDefaultGaps[i], 3, 2);
+      missing[missingCount++] = {keys[i], defaults[i]};
     }
   }
+  platform::iniWriteStrings(iniPath_, kSection, std::span(missing, missingCount));
 }
 
 void TQVZ2::saveSettings() {

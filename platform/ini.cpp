@@ -284,6 +284,31 @@ bool replaceFile(const std::string &path, std::string_view data) {
   return true;
 }
 
+// Sets key of section in the parsed file: the value of the first such key
+// is replaced, else the key is added after the section's last key, else the
+// section is added at the end with it.
+void setKey(IniText &ini, std::string_view section, std::string_view key, std::string_view value) {
+  if (const std::optional<size_t> at = findKey(ini, section, key)) {
+    std::string &text = ini.lines[*at].text;
+    text.resize(classify(text).valueStart);
+    text.append(value);
+    return;
+  }
+  std::vector<Line> added;
+  std::optional<size_t> where = insertionPoint(ini, section);
+  if (!where) {
+    where = ini.lines.size();
+    if (!ini.lines.empty() && !trim(ini.lines.back().text).empty()) {
+      added.push_back({"", ini.eol});
+    }
+    added.push_back({"[" + std::string(section) + "]", ini.eol});
+  }
+  added.push_back({std::string(key) + "=" + std::string(value), ini.eol});
+  if (*where > 0 && ini.lines[*where - 1].eol.empty()) ini.lines[*where - 1].eol = ini.eol;
+  ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(*where), added.begin(),
+                   added.end());
+}
+
 // Serialises read-modify-write cycles of this process, so that two threads
 // writing different keys of one file never lose either change.
 std::mutex writeMutex;
@@ -327,35 +352,26 @@ int iniReadInt(const std::string &path, std::string_view section, std::string_vi
 
 bool iniWriteString(const std::string &path, std::string_view section, std::string_view key,
                     std::string_view value) {
-  if (!validSection(section) || !validKey(key) || hasLineBreak(value)) return false;
+  const IniEntry entry{key, value};
+  return iniWriteStrings(path, section, std::span(&entry, 1));
+}
+
+bool iniWriteStrings(const std::string &path, std::string_view section,
+                     std::span<const IniEntry> entries) {
+  if (!validSection(section)) return false;
+  if (entries.empty()) return true;
+  for (const IniEntry &e : entries) {
+    if (!validKey(e.key) || hasLineBreak(e.value)) return false;
+  }
   section = trim(section);
-  key = trim(key);
 
   const std::lock_guard lock(writeMutex);
   const std::optional<std::string> old = readFile(path);
-  // A file that exists but cannot be read would be replaced by one key alone.
+  // A file that exists but cannot be read would be replaced by these keys alone.
   if (!old && errno != ENOENT) return false;
   IniText ini = parse(old ? *old : std::string());
-
-  if (const std::optional<size_t> at = findKey(ini, section, key)) {
-    std::string &text = ini.lines[*at].text;
-    text.resize(classify(text).valueStart);
-    text.append(value);
-  } else {
-    std::vector<Line> added;
-    std::optional<size_t> where = insertionPoint(ini, section);
-    if (!where) {
-      where = ini.lines.size();
-      if (!ini.lines.empty() && !trim(ini.lines.back().text).empty()) {
-        added.push_back({"", ini.eol});
-      }
-      added.push_back({"[" + std::string(section) + "]", ini.eol});
-    }
-    added.push_back({std::string(key) + "=" + std::string(value), ini.eol});
-    if (*where > 0 && ini.lines[*where - 1].eol.empty()) ini.lines[*where - 1].eol = ini.eol;
-    ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(*where), added.begin(),
-                     added.end());
-  }
+  for (const IniEntry &e : entries)
+    setKey(ini, section, trim(e.key), e.value);
 
   const std::string data = serialize(ini);
   if (old && data == *old) return true;

@@ -4,6 +4,7 @@
 // replaces the file atomically so that it is never left half-written.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,16 @@ int iniReadInt(const std::string &path, std::string_view section, std::string_vi
 // Returns false when the file cannot be written; the old file is then intact.
 bool iniWriteString(const std::string &path, std::string_view section, std::string_view key,
                     std::string_view value);
+
+struct IniEntry {
+  std::string_view key;
+  std::string_view value;
+};
+
+// Sets several keys of one section, in order, as that many iniWriteString
+// calls would, but rewrites (and flushes) the file once. Nothing is written
+// when any key or value could not be written alone.
+bool iniWriteStrings(const std::string &path, std::string_view section,
+                     std::span<const IniEntry> entries);
 
 }  // namespace platform

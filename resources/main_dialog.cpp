@@ -26,10 +26,10 @@ constexpr ui::ControlTemplate kControls[] = {
 
     // Sensor information.
     {Kind::GroupBox, ui::kNoId, "Информация с датчика", {112, 7, 289, 139}},
-    {Kind::Static, ui::kNoId, "Номер:", {119, 20, 28, 8}},
+    {Kind::Static, ui::kNoId, "Номер:", {119, 19, 28, 8}},
     {Kind::Static, kNumberBox, "", {148, 19, 35, 10}, kBox},
     {Kind::PushButton, kChangeNumber, "Сменить...", {187, 17, 42, 14}, ui::Disabled},
-    {Kind::Static, ui::kNoId, "Версия ПО:", {251, 20, 42, 8}},
+    {Kind::Static, ui::kNoId, "Версия ПО:", {251, 19, 42, 8}},
     {Kind::Static, kFirmwareBox, "", {294, 19, 35, 10}, kBox},
     {Kind::PushButton, kUpload, "Перешить...", {335, 17, 50, 14}, ui::Hidden | ui::Disabled},
 

@@ -4,20 +4,25 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "resources/main_dialog.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/rk_test_env.h"
 #include "tests/support/sim_bench.h"
 
 namespace {
@@ -70,6 +75,9 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
   bench->sensor().setVibration(42.0);
   ASSERT_TRUE(waitLive()) << "last error: " << text(kLastError).toStdString();
 
+  // rk shares ports through a table of this test run's own, never through
+  // the one of every rk program on the machine.
+  EXPECT_TRUE(std::filesystem::exists("/dev/shm/RK_SHARED_COMS" + rktest::ipcSuffix()));
   EXPECT_EQ(app::iniPath, bench->iniPath());
   EXPECT_TRUE(std::filesystem::is_directory(bench->dir() + "/Data"));
   EXPECT_EQ(text(kPortBox), "COM1");
@@ -84,6 +92,10 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
       << "W has no decimals: '" << text(kValueWX).toStdString() << "'";
   EXPECT_EQ(text(kValueWX).size(), 6) << "W is right-aligned in six characters";
   EXPECT_NEAR(text(kValueSZ).toDouble(), 1.5, 0.2);
+  for (int id : {kLabelY, kValueY, kLabelSZ, kValueSZ, kLabelWX, kValueWX, kAdcValue}) {
+    EXPECT_EQ(window->item(id)->font().pointSize(), 18) << "display font in " << id;
+  }
+  EXPECT_EQ(window->item(kStatusSZ)->font().pointSize(), 12) << "the dialog's own font";
   for (int id : {kLabelY, kValueY, kStatusY, kMinY, kMaxY, kFlagY, kAdditional}) {
     EXPECT_FALSE(shown(id)) << id;
   }
@@ -187,16 +199,26 @@ TEST_F(MainWindow, SilentSensorShowsStarsAndKeepsCounting) {
 }
 
 TEST_F(MainWindow, ClosedLinkEmptiesTheFieldsAndDisablesTheButtons) {
-  bench = std::make_unique<SimBench>(SimBench::Options{.type = qvzsim::kThreeAxis});
-  bench->writeIni("rk.dll,9,57600,10,100", 1);  // COM9 leads nowhere
+  start({.type = qvzsim::kThreeAxis});
+  ASSERT_TRUE(waitLive());
+  ASSERT_TRUE(waitUntil(
+      [&] { return enabled(kTestSignal) && !text(kMinSZ).isEmpty() && !text(kMaxWX).isEmpty(); }));
+  const QString minSZ = text(kMinSZ);
+
+  // As a search leaves it that chose a port which then does not open.
   ::setenv("RK_COM9", (bench->dir() + "/no-such-port").c_str(), 1);
-  open();
-  // Row Y shows from the first refresh on (for every kind but 1); a few more
-  // refreshes leave nothing from the template.
-  ASSERT_TRUE(waitUntil([&] { return shown(kLabelY); }));
-  QTest::qWait(3 * app::CSentuneDlg::kRefreshPeriodMs);
-  for (int id : {kPortBox, kSpeedBox, kAddressBox, kFirmwareBox, kNumberBox, kValueSZ, kValueWX,
-                 kValueY, kSetpointBox0, kGoodReplies, kBadAttempts, kAuxW}) {
+  app::theDevice->lock();
+  app::theDevice->close();
+  app::theDevice->reopen("rk.dll,9,57600,10,100", 1);
+  app::theDevice->unlock();
+  ::unsetenv("RK_COM9");
+  ASSERT_TRUE(waitUntil([&] { return text(kPortBox).isEmpty(); }));
+  QTest::qWait(2 * app::CSentuneDlg::kRefreshPeriodMs);
+  for (int id : std::initializer_list<int>{
+           kPortBox,        kSpeedBox,         kAddressBox, kFirmwareBox, kNumberBox, kLabelY,
+           kValueY,         kLabelSZ,          kValueSZ,    kLabelWX,     kValueWX,   kStatusY,
+           kSetpointLabel0, kSetpointBox0 + 5, kAuxS,       kAuxW,        kAuxAlarm,  kAlarmSamples,
+           kMaxValue,       kGoodReplies,      kBadAttempts}) {
     EXPECT_TRUE(text(id).isEmpty()) << id << ": " << text(id).toStdString();
   }
   for (int id : {kChangeExchange, kChangeNumber, kCalibrate, kUpload, kReadTables, kWriteTables,
@@ -205,9 +227,49 @@ TEST_F(MainWindow, ClosedLinkEmptiesTheFieldsAndDisablesTheButtons) {
   }
   EXPECT_FALSE(window->isItemChecked(kTestSignal));
   EXPECT_FALSE(shown(kAdditional));
+  EXPECT_TRUE(shown(kValueY)) << "row Y stays for every kind but 1";
   for (int id : {kSearch, kResetLimits, kResetStatistics, kExit})
     EXPECT_TRUE(enabled(id)) << id;
-  ::unsetenv("RK_COM9");
+  // The last extremes stay in view.
+  EXPECT_EQ(text(kMinSZ), minSZ);
+  EXPECT_FALSE(text(kMaxWX).isEmpty());
+}
+
+TEST_F(MainWindow, StartsWithoutSensorAndWithoutModule) {
+  struct Case {
+    const char *what;
+    const char *variable, *value;  // how the E-140 module is missing
+    const char *adcStatus;
+  } cases[] = {
+      {"no module answers", "SENTUNE_E140_PRESENT", "0", "модуль E-140 не найден"},
+      {"no module library", "SENTUNE_LUSBAPI", "/nonexistent/liblusbapi.so",
+       "ввод на частоте 30000 Гц, усреднение по 15008 точкам"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string saved = std::getenv(c.variable) ? std::getenv(c.variable) : "";
+    ::setenv(c.variable, c.value, 1);
+    bench = std::make_unique<SimBench>(SimBench::Options{.type = qvzsim::kThreeAxis});
+    bench->writeIni("rk.dll,9,57600,10,100", 1);  // COM9 leads nowhere
+    ::setenv("RK_COM9", (bench->dir() + "/no-such-port").c_str(), 1);
+    open();
+    EXPECT_TRUE(waitUntil([&] { return text(kAdcStatus) == QString::fromUtf8(c.adcStatus); }))
+        << text(kAdcStatus).toStdString();
+    EXPECT_TRUE(text(kAdcValue).isEmpty()) << text(kAdcValue).toStdString();
+    EXPECT_TRUE(text(kPortBox).isEmpty());
+    EXPECT_FALSE(text(kLastError).isEmpty()) << "why the port did not open";
+    EXPECT_TRUE(text(kValueSZ).isEmpty());
+    EXPECT_FALSE(enabled(kSetpoints));
+    EXPECT_TRUE(enabled(kSearch));
+    window.reset();
+    bench.reset();
+    ::unsetenv("RK_COM9");
+    if (saved.empty()) {
+      ::unsetenv(c.variable);
+    } else {
+      ::setenv(c.variable, saved.c_str(), 1);
+    }
+  }
 }
 
 TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
@@ -244,23 +306,50 @@ TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
   }
 }
 
-TEST_F(MainWindow, AboutBoxHoldsTheDeviceWhileOpen) {
+TEST_F(MainWindow, AboutBoxFromF1OrTheContextMenuHoldsTheDeviceWhileOpen) {
   start({.type = qvzsim::kThreeAxis});
   ASSERT_TRUE(waitLive());
-  bool heldWhileOpen = false;
-  QString caption;
-  QTimer::singleShot(0, [&] {
-    // Inside the About box's modal loop.
-    ASSERT_TRUE(waitUntil(
-        [] { return dynamic_cast<app::CAboutDlg *>(QApplication::activeModalWidget()); }));
-    auto *about = static_cast<ui::Dialog *>(QApplication::activeModalWidget());
-    caption = about->windowTitle();
-    heldWhileOpen = app::theDevice->workerState() == device::TQVZ2::Held;
-    QTest::keyClick(about, Qt::Key_Escape);
-  });
+
+  // Looks at the About box from inside its modal loop and closes it.
+  struct Seen {
+    QString caption;
+    bool held = false;
+  };
+  const auto watchAbout = [](Seen &seen) {
+    QTimer::singleShot(0, [&seen] {
+      ASSERT_TRUE(waitUntil(
+          [] { return dynamic_cast<app::CAboutDlg *>(QApplication::activeModalWidget()); }));
+      auto *about = static_cast<ui::Dialog *>(QApplication::activeModalWidget());
+      seen.caption = about->windowTitle();
+      seen.held = app::theDevice->workerState() == device::TQVZ2::Held;
+      QTest::keyClick(about, Qt::Key_Escape);
+    });
+  };
+
+  Seen byKey;
+  watchAbout(byKey);
   QTest::keyClick(window.get(), Qt::Key_F1);
-  EXPECT_EQ(caption, "О программе");
-  EXPECT_TRUE(heldWhileOpen);
+  EXPECT_EQ(byKey.caption, "О программе");
+  EXPECT_TRUE(byKey.held);
+  EXPECT_EQ(app::theDevice->workerState(), device::TQVZ2::Free);
+
+  Seen byMenu;
+  QString entry;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(waitUntil([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }));
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_EQ(menu->actions().size(), 1);
+    entry = menu->actions().front()->text();
+    watchAbout(byMenu);
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  const QPoint at(10, 10);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
+  QApplication::sendEvent(window.get(), &click);
+  EXPECT_EQ(entry, "&О программе...");
+  EXPECT_EQ(byMenu.caption, "О программе");
+  EXPECT_TRUE(byMenu.held);
   EXPECT_EQ(app::theDevice->workerState(), device::TQVZ2::Free);
 }
 

@@ -284,6 +284,30 @@ TEST_F(IniTest, WriteOverADirectoryFailsWithoutLeftovers) {
   EXPECT_EQ(entries().size(), 1u);
 }
 
+TEST_F(IniTest, SeveralKeysInOneWriteGiveWhatSeparateWritesGive) {
+  const std::string before = "[Other]\nk=1\n\n[SETTINGS]\nS1=0.05\nS5=\n; end\n[E140]\nNM=64";
+  const platform::IniEntry entries[] = {
+      {"S2", "0.40"}, {"s5", "2.30"}, {"S10", "6.05"}, {"S2", "0.41"}};
+  const std::string separate = (dir_ / "separate.ini").string();
+  std::ofstream(separate, std::ios::binary) << before;
+  for (const platform::IniEntry &e : entries)
+    ASSERT_TRUE(iniWriteString(separate, "SETTINGS", e.key, e.value));
+  put(before);
+  ASSERT_TRUE(platform::iniWriteStrings(path_, "SETTINGS", entries));
+  std::ifstream in(separate, std::ios::binary);
+  std::ostringstream expected;
+  expected << in.rdbuf();
+  EXPECT_EQ(get(), expected.str());
+
+  const platform::IniEntry bad[] = {{"S3", "0.90"}, {"a=b", "v"}};
+  EXPECT_FALSE(platform::iniWriteStrings(path_, "SETTINGS", bad));
+  EXPECT_EQ(get(), expected.str()) << "one bad key writes nothing";
+
+  const std::string none = (dir_ / "none.ini").string();
+  EXPECT_TRUE(platform::iniWriteStrings(none, "SETTINGS", {}));
+  EXPECT_FALSE(fs::exists(none)) << "no keys, no file";
+}
+
 TEST_F(IniTest, ConcurrentWritersOfOneFileLoseNothing) {
   put("[A]\n");
   constexpr int kThreads = 4;

@@ -1,11 +1,12 @@
 #include "tests/support/rk_test_env.h"
 
-#include <fcntl.h>
+#include <link.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <string>
-#include <vector>
 
 namespace rktest {
 namespace {
@@ -15,40 +16,34 @@ namespace {
 constexpr const char *kRootVariable = "RK_TEST_ROOT";
 bool isRoot = false;
 
-// Runs this program again with the same arguments (and the same pid).
-void runAgain() {
-  std::string all;
-  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-  char buf[4096];
-  for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;) {
-    all.append(buf, static_cast<size_t>(n));
-  }
-  if (fd >= 0) ::close(fd);
-  std::vector<std::string> args;
-  for (size_t at = 0; at < all.size();) {
-    const size_t end = all.find('\0', at);
-    args.push_back(all.substr(at, end - at));
-    at = end == std::string::npos ? all.size() : end + 1;
-  }
-  std::vector<char *> argv;
-  for (std::string &a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  ::execv("/proc/self/exe", argv.data());
+// True when the link library is in this process as librk.so: it opened its
+// port table when it was loaded, before any constructor of the program ran.
+bool sharedLinkLibraryLoaded() {
+  const auto visit = [](dl_phdr_info *info, size_t, void *) -> int {
+    const char *slash = std::strrchr(info->dlpi_name, '/');
+    const char *name = slash != nullptr ? slash + 1 : info->dlpi_name;
+    return std::strncmp(name, "librk.so", 8) == 0 ? 1 : 0;
+  };
+  return ::dl_iterate_phdr(visit, nullptr) != 0;
 }
 
-// Runs before the default-priority constructors of the program, among them
-// the one that loads a statically linked link library. CTest gives every
-// test a suffix of its own; a test started by hand chooses one here and, as
-// a dynamically linked librk.so has already opened its objects under the
-// plain names, starts again with it.
-[[gnu::constructor(101)]] void chooseSuffix() {
+// Runs before the default-priority constructors, among them the one that
+// loads a statically linked link library. CTest gives every test a suffix of
+// its own; a test started by hand chooses one here. A shared librk.so has
+// already opened its objects under the plain names: the program then starts
+// again (same pid) with the suffix in its environment, so that its port
+// table is the run's own and not the one every rk program of the machine
+// shares. glibc hands constructors the program's arguments.
+[[gnu::constructor(101)]] void chooseSuffix(int, char **argv, char **) {
   const std::string self = std::to_string(::getpid());
   if (std::getenv(kRootVariable) == nullptr) ::setenv(kRootVariable, self.c_str(), 1);
   isRoot = self == std::getenv(kRootVariable);
   if (std::getenv("RK_IPC_SUFFIX") != nullptr) return;
   ::setenv("RK_IPC_SUFFIX", (".test." + self).c_str(), 1);
-  runAgain();
+  if (sharedLinkLibraryLoaded()) {
+    ::execv("/proc/self/exe", argv);
+    std::abort();  // a test on the machine-wide table would depend on other programs
+  }
 }
 
 [[gnu::destructor(101)]] void removeObjects() {

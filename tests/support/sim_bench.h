@@ -1,7 +1,8 @@
 // A bench for tests that run sentune's start-up: a private directory that
 // stands for the program's own (INI file, Data directory), a simulated sensor
-// on a pseudo-terminal that rk knows as COM<n>, and a unique name space for
-// rk's shared objects. One bench at a time per test process.
+// on a pseudo-terminal that rk knows as COM<n>. One bench at a time per test
+// process. Link rk_test_support with it: rk's shared objects then have a name
+// space of the test run's own (tests/support/rk_test_env.h).
 #pragma once
 
 #include <unistd.h>
@@ -31,6 +32,9 @@ class SimBench {
 
   explicit SimBench(const Options &o) : options_(o) {
     static int count = 0;
+    if (std::getenv("RK_IPC_SUFFIX") == nullptr) {
+      throw std::runtime_error("SimBench: no RK_IPC_SUFFIX; link rk_test_support");
+    }
     dir_ = std::filesystem::temp_directory_path() /
            ("sentune_bench_" + std::to_string(::getpid()) + "_" + std::to_string(count++));
     std::filesystem::create_directories(dir_);
