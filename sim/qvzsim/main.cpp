@@ -28,7 +28,7 @@ const char *kUsage =
     "\n"
     "Options:\n"
     "  --link PATH           also make PATH a symbolic link to the slave side\n"
-    "  --sensor SPEC         add a sensor; SPEC is comma-separated KEY=VALUE:\n"
+    "  --sensor LIST         add a sensor; LIST is comma-separated KEY=VALUE:\n"
     "                          type=1|2   1 gap and vibration (S, W), 2 three-axis (Z, X, Y)\n"
     "                          address=N  Modbus address 1..247 (default 1)\n"
     "                          baud=N     1200 2400 4800 9600 19200 38400 57600 (default)\n"
@@ -75,8 +75,8 @@ const char *kUsage =
     "Control commands (standard input, or one a line on the socket; every answer\n"
     "ends with a line 'ok' or 'error: ...'):\n";
 
-bool parseSensor(const std::string &spec, qvzsim::SensorOptions &o, std::string &error) {
-  std::istringstream in(spec);
+bool parseSensor(const std::string &list, qvzsim::SensorOptions &o, std::string &error) {
+  std::istringstream in(list);
   std::string item;
   while (std::getline(in, item, ',')) {
     const auto eq = item.find('=');
