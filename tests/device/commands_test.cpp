@@ -210,13 +210,14 @@ TEST_F(DeviceTest, RestartSensorComesBackOnline) {
   qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
   TQVZ2 &dev = makeDevice(1);
   ASSERT_TRUE(waitOnline());
+  const uint64_t idents = s.requestCount(96);
   EXPECT_EQ(dev.restartSensor(), RK_OK);
   EXPECT_EQ(s.status().restarts, 1u);
-  // Silent while it restarts, then read afresh.
-  ASSERT_TRUE(waitUntil([&] { return !dev.snapshot().online; }));
-  EXPECT_EQ(dev.snapshot().sensorKind(), 0);
+  // Silent while it restarts: a poll fails, so the next good one reads the
+  // identification and the configuration afresh.
+  ASSERT_TRUE(s.waitForRequests(96, idents + 1, 30s));
   ASSERT_TRUE(waitOnline());
-  EXPECT_EQ(s.requestCount(96), 2u);
+  EXPECT_EQ(dev.snapshot().sensorKind(), 2);
 }
 
 TEST_F(DeviceTest, FailedWriteSkipsTheCommitAndKeepsTheRecord) {
