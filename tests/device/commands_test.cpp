@@ -236,11 +236,15 @@ TEST_F(DeviceTest, FailedWriteSkipsTheCommitAndKeepsTheRecord) {
         EXPECT_FALSE(dev.writeSetpoints({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 3}));
       },
       kIllegalAddressText));
+  EXPECT_TRUE(textRightAfter(
+      dev, [&] { EXPECT_FALSE(dev.writeKs2(1.5f)); }, kIllegalAddressText));
   EXPECT_EQ(s.status().commits, 0u);
   EXPECT_EQ(s.holdingU32(16), held);
   EXPECT_EQ(dev.snapshot().config.sensorNumber, number);
-  // Only the first of the setpoint writes went out.
+  // Only the first of the setpoint writes went out, and a table tail that
+  // was not written is not read back.
   EXPECT_FALSE(sentRequest(s, 16, 66));
+  EXPECT_FALSE(sentRequest(s, 3, 4024));
 }
 
 TEST_F(DeviceTest, SensorNumberIsKeptWhenOnlyTheCommitFails) {
@@ -252,6 +256,99 @@ TEST_F(DeviceTest, SensorNumberIsKeptWhenOnlyTheCommitFails) {
       dev, [&] { EXPECT_TRUE(dev.writeSensorNumber(777)); }, kIllegalAddressText));
   EXPECT_EQ(s.holdingU32(16), 777u);
   EXPECT_EQ(dev.snapshot().config.sensorNumber, 777);
+}
+
+// The holding-register writes and reads a sensor heard, a retry of the same
+// request (a reply cut short on a loaded machine) counted once.
+std::vector<std::pair<uint8_t, uint16_t>> writesAndReads(const qvzsim::Sensor &s) {
+  std::vector<std::pair<uint8_t, uint16_t>> out;
+  for (const auto &r : s.requests()) {
+    if (r.function == 4 || r.function == 96) continue;
+    const std::pair<uint8_t, uint16_t> request{r.function, r.start};
+    if (out.empty() || out.back() != request) out.push_back(request);
+  }
+  return out;
+}
+
+TEST_F(DeviceTest, SetpointsGoOutWithTheHeldFlagsAndDacCorrections) {
+  qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
+  // Corrections of this sensor's own, unlike any default.
+  const float dac[8] = {1.03f, -0.01f, 4.02f, 19.9f, 0.98f, 0.02f, 3.97f, 20.1f};
+  for (int i = 0; i < 8; ++i)
+    ASSERT_TRUE(s.setHoldingFloat(static_cast<uint16_t>(42 + 2 * i), dac[i]));
+  TQVZ2 &dev = makeDevice(1);
+  ASSERT_TRUE(waitOnline());
+  dev.setChannelFlags(2);
+  s.clearRequests();
+  ASSERT_TRUE(dev.writeSetpoints(
+      {0.5f, 0.3f, 90.0f, 140.0f, 4.4f, 4.9f, 5.0f, 0.2f, 5.5f, 300.0f, 2.0f, 1.0f, 8.0f}));
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(s.holdingFloat(static_cast<uint16_t>(42 + 2 * i)), dac[i]) << i;
+  EXPECT_EQ(s.holdingU32(30), 2u);
+  EXPECT_EQ(s.holdingFloat(58), 300.0f);
+  EXPECT_EQ(s.holdingFloat(66), 8.0f);
+  // Registers 18-59, then 66, then the commit; the next poll reads the
+  // configuration again.
+  ASSERT_TRUE(s.waitForRequests(3, 1, 10s));
+  const std::vector<std::pair<uint8_t, uint16_t>> expected{{16, 18}, {16, 66}, {5, 0}, {3, 4}};
+  EXPECT_EQ(writesAndReads(s), expected);
+  ASSERT_TRUE(waitOnline());
+  EXPECT_EQ(dev.snapshot().config.dac2OutMax, 20.1f);
+}
+
+// Commands that read back what they wrote do so also when the write fails,
+// so the record shows the sensor's values, not the ones that were meant.
+TEST_F(DeviceTest, FailedWritesAreStillReadBack) {
+  qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
+  TQVZ2 &dev = makeDevice(1);
+  ASSERT_TRUE(waitOnline());
+  s.addFault(exceptionOn(16, 2));
+  const struct {
+    const char *name;
+    std::function<void()> behindTheBack;  // a change the record does not know of yet
+    std::function<bool()> run;
+    uint16_t written, readStart;
+    std::function<void(const MeasurementRecord &)> check;
+  } cases[] = {
+      {"writeAxisValue", [&] { s.setHoldingFloat(10, 2.5f); },
+       [&] { return dev.writeAxisValue(1.25f, 3); }, 10, 4,
+       [](const MeasurementRecord &rec) { EXPECT_EQ(rec.config.coefX, 2.5f); }},
+      {"writeTestValue", [&] { s.setHoldingFloat(64, 7.5f); },
+       [&] { return dev.writeTestValue(4.5f, 2); }, 64, 4,
+       [](const MeasurementRecord &rec) { EXPECT_EQ(rec.config.testValue3, 7.5f); }},
+      {"writeChannelFlags",
+       [&] {
+         s.setHoldingU32(30, 6);
+         dev.setChannelFlags(1);
+       },
+       [&] {
+         dev.writeChannelFlags();
+         return false;
+       },
+       30, 30, [](const MeasurementRecord &rec) { EXPECT_EQ(rec.config.channelFlags, 6u); }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    c.behindTheBack();
+    s.clearRequests();
+    EXPECT_FALSE(c.run());
+    const std::vector<std::pair<uint8_t, uint16_t>> expected{{16, c.written}, {3, c.readStart}};
+    EXPECT_EQ(writesAndReads(s), expected);
+    c.check(dev.snapshot());
+  }
+  EXPECT_EQ(s.status().commits, 0u);
+}
+
+TEST_F(DeviceTest, CoilCommandsReturnTheLinkResult) {
+  qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
+  TQVZ2 &dev = makeDevice(1);
+  ASSERT_TRUE(waitOnline());
+  s.addFault(exceptionOn(5, 2));
+  EXPECT_TRUE(textRightAfter(
+      dev, [&] { EXPECT_EQ(dev.dacOutputMax(), RK_ERR_ILLEGAL_ADDRESS); }, kIllegalAddressText));
+  EXPECT_EQ(dev.restartSensor(), RK_ERR_ILLEGAL_ADDRESS);
+  EXPECT_EQ(s.status().dac, qvzsim::DacOutput::Normal);
+  EXPECT_EQ(s.status().restarts, 0u);
 }
 
 TEST_F(DeviceTest, CommandsOnAClosedLinkSendNothing) {
