@@ -73,6 +73,15 @@ TEST_F(DeviceTest, ReferenceGapsAreReadAndMissingOnesWrittenBack) {
   }
 }
 
+TEST_F(DeviceTest, IdStrIsReadWithA200ByteBuffer) {
+  writeIni("[SETTINGS]\nIdStr=" + std::string(250, 'x') + "\n");
+  TQVZ2 &dev = makeDevice();
+  const MeasurementRecord rec = dev.snapshot();
+  EXPECT_EQ(rec.idStr, std::string(199, 'x'));
+  EXPECT_EQ(rec.port, -1);
+  EXPECT_EQ(rec.lastError, "ошибка в строке идентификации");
+}
+
 TEST_F(DeviceTest, CalibrationStartsEmpty) {
   writeIni("");
   TQVZ2 &dev = makeDevice();
