@@ -294,13 +294,13 @@ TEST_F(LineTest, RequestDuringAReplyCollidesAndIsLost) {
   start();
   auto s = add(1, 1);
   Fault late = once(FaultKind::Late);
-  late.delayMs = 400;
+  late.delayMs = 1000;  // room for a slow machine to send the second request in time
   s.addFault(late);
   RawPort port(line.linkPath(), 57600);
   port.send(readRequest(1, 3, 0, 2));
   EXPECT_TRUE(port.read(9, 100ms).empty());
   // The master gives up and asks again while the sensor is about to answer.
-  const Bytes r = port.transact(readRequest(1, 3, 18, 2), 18, 1s);
+  const Bytes r = port.transact(readRequest(1, 3, 18, 2), 18, 2s);
   ASSERT_EQ(r.size(), 9u);  // one reply only: to the first request
   EXPECT_EQ(fieldAt(r, 0), 57600.0f);
   EXPECT_EQ(s.requestCount(), 1u);
