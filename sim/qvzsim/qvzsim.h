@@ -145,7 +145,8 @@ class Sensor {
   bool removeFile(const std::string &name);
   std::vector<std::string> fileNames() const;
 
-  // Acts on a coil as a function 5 request would (false: no such coil).
+  // Acts on a coil as a function 5 request would, its commit of a new speed or
+  // address and its restart included (false: the sensor refuses the coil).
   bool writeCoil(uint16_t coil, bool on);
   SensorStatus status() const;
 

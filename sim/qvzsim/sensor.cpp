@@ -100,11 +100,19 @@ std::vector<std::string> Sensor::fileNames() const {
 
 bool Sensor::writeCoil(uint16_t coil, bool on) {
   Locked l(*line_->impl_, index_);
-  if (coil == regs::kRestart) {
-    if (on) l.s.device.beginRestart(Clock::now() + l.d.options.restartTime);
-    return true;
-  }
-  return l.s.device.writeCoil(coil, on) == 0;
+  Device &dev = l.s.device;
+  // The request a master would send; what waits for its reply happens at once.
+  const uint8_t request[6] = {dev.address(),
+                              5,
+                              static_cast<uint8_t>(coil >> 8),
+                              static_cast<uint8_t>(coil),
+                              static_cast<uint8_t>(on ? 0xFF : 0x00),
+                              0};
+  const Device::Outcome outcome = dev.handle(request);
+  if (outcome.reply.size() < 2 || (outcome.reply[1] & 0x80) != 0) return false;
+  if (outcome.lineChange) dev.applyLineChange();
+  if (outcome.restart) dev.beginRestart(Clock::now() + l.d.options.restartTime);
+  return true;
 }
 
 SensorStatus Sensor::status() const {

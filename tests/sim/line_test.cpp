@@ -176,6 +176,24 @@ TEST_F(LineTest, RestartSilencesTheSensorThenRestoresItsConfiguration) {
   EXPECT_FALSE(s.status().restarting);
 }
 
+TEST_F(LineTest, CoilsFromOutsideActAsAMastersWould) {
+  start();
+  auto s = add(1, 1);
+  ASSERT_TRUE(s.setHoldingFloat(0, 9600.0f));
+  ASSERT_TRUE(s.setHoldingFloat(2, 6.0f));
+  EXPECT_TRUE(s.writeCoil(0, true));  // commit: the sensor moves
+  EXPECT_EQ(s.status().baud, 9600u);
+  EXPECT_EQ(s.status().address, 6);
+  EXPECT_TRUE(s.writeCoil(9, true));
+  EXPECT_EQ(s.status().dac, qvzsim::DacOutput::Minimum);
+  EXPECT_FALSE(s.writeCoil(1, true));  // a gap sensor has no axis to calibrate
+  EXPECT_FALSE(s.writeCoil(4, true));
+  EXPECT_TRUE(s.writeCoil(5, true));
+  EXPECT_TRUE(s.status().restarting);
+  EXPECT_EQ(s.status().restarts, 1u);
+  EXPECT_EQ(s.requestCount(), 0u);  // nothing came over the line
+}
+
 TEST_F(LineTest, BroadcastWritesReachEverySensorWithoutReply) {
   start();
   auto a = add(1, 1);
