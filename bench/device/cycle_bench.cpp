@@ -142,8 +142,9 @@ int main(int argc, char **argv) {
   rktest::mapComPort(kCom, line.slavePath());
 
   std::printf("Polling worker on a simulated sensor, 57600 bit/s, %.0f s per setting\n\n", seconds);
-  std::printf("%-12s %10s %12s %12s %9s %14s %10s %7s\n", "PollInterval", "read ms", "schedule ms",
-              "cycle ms", "vs sched", "CPU/cycle ms", "CPU share", "cycles");
+  std::printf("%-12s %10s %12s %12s %9s %14s %10s %7s %12s\n", "PollInterval", "read ms",
+              "schedule ms", "cycle ms", "vs sched", "CPU/cycle ms", "CPU share", "cycles",
+              "snapshot us");
   // The program's setting for 57600 bit/s (100, 300), and a short interval.
   for (const auto &[pollMs, timeoutMs] : {std::pair{100, 300}, std::pair{20, 100}}) {
     const Result r = measure(*sensor, pollMs, timeoutMs, seconds);
