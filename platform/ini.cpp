@@ -323,11 +323,22 @@ std::optional<std::string> lookup(const std::string &path, std::string_view sect
   return std::string(classify(ini.lines[*at].text).value);
 }
 
+// A value in a matching pair of quotes reads without them, so that it can
+// keep blanks at its ends.
+std::string unquote(std::string text) {
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+      text.back() == text.front()) {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string iniReadString(const std::string &path, std::string_view section, std::string_view key,
                           std::string_view def) {
-  return lookup(path, section, key).value_or(std::string(trim(def)));
+  const std::optional<std::string> text = lookup(path, section, key);
+  return text ? unquote(*text) : std::string(trim(def));
 }
 
 int iniReadInt(const std::string &path, std::string_view section, std::string_view key, int def) {

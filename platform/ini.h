@@ -11,7 +11,8 @@
 namespace platform {
 
 // The value of key in section, or def when the file, section or key is absent.
-// Surrounding blanks of the value are dropped.
+// Surrounding blanks of the value are dropped, and then a matching pair of
+// quotes around it.
 std::string iniReadString(const std::string &path, std::string_view section, std::string_view key,
                           std::string_view def);
 

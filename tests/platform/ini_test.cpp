@@ -83,6 +83,9 @@ TEST_F(IniTest, ReadsValuesByThePrivateProfileRules) {
       "no equals sign\n"
       "dup=second\n"
       "empty=\n"
+      "quoted=\"  kept blanks  \"\n"
+      "single='x'\n"
+      "half=\"x\n"
       "[ B ]\n"
       "k=b1\n"
       "[a]\n"
@@ -98,6 +101,9 @@ TEST_F(IniTest, ReadsValuesByThePrivateProfileRules) {
       {"A", "dup", "first"},
       {"A", "no equals sign", "-"},
       {"A", "empty", ""},
+      {"A", "quoted", "  kept blanks  "},
+      {"A", "single", "x"},
+      {"A", "half", "\"x"},
       {"A", "top", "-"},
       {"", "top", "-"},
       {"B", "k", "b1"},
