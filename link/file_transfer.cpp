@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -176,15 +177,12 @@ uint32_t sendBlocks(FileCall &call, int fd, uint32_t total) {
   uint32_t done = 0;
   uint32_t rc = RK_OK;
   do {
+    // RK_SendFile made sure that a block fits a request.
     const uint32_t block = std::min(pb.FileBlockSize, total - done);
     Frame &req = call.request(kSendBlock);
     req.put32le(done);
     req.put16le(block);
-    if (kBlockHead + block > kMaxRequest) {
-      rc = RK_ERR_REQUEST_TOO_LONG;
-    } else {
-      rc = platform::readAll(fd, req.bytes + req.length, block);
-    }
+    rc = platform::readAll(fd, req.bytes + req.length, block);
     if (rc == RK_OK) {
       req.length += block;
       rc = call.run(pb.FileReplyTimeout, pb.FileBlockAttempts);
@@ -244,8 +242,14 @@ RK_API uint32_t RK_SendFile(uint32_t port, uint32_t address, void *owner, const 
   if (file.get() < 0) return platform::lastErrorCode();
   struct stat st {};
   if (::fstat(file.get(), &st) != 0) return platform::lastErrorCode();
+  // A directory opens for reading here, but it is no file to send.
+  if (S_ISDIR(st.st_mode)) return platform::codeFromErrno(EISDIR);
   if (static_cast<uint64_t>(st.st_size) > UINT32_MAX) return platform::kErrInvalidParameter;
   const auto total = static_cast<uint32_t>(st.st_size);
+  // The device hears of the file only when its blocks fit a request.
+  if (std::min(call.block().FileBlockSize, total) > kMaxRequest - kBlockHead) {
+    return RK_ERR_REQUEST_TOO_LONG;
+  }
 
   beginOperation(call.conn(), kSending, call.address(), total, deviceName, localName);
   uint32_t rc = RK_OK;
@@ -327,10 +331,20 @@ RK_API uint32_t RK_CountFileCS(const char *localName, uint32_t *length, uint16_t
     uint8_t chunk[kChecksumChunk];
     for (;;) {
       const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
-      if (n <= 0) break;
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        // A file that cannot be read through (a directory opens, but does
+        // not read) has no length or checksum to compare.
+        if (n < 0) rc = platform::kErrFileNotFound;
+        break;
+      }
       cs = crc16(chunk, static_cast<uint16_t>(n), cs);
       len += static_cast<uint32_t>(n);
     }
+  }
+  if (rc != RK_OK) {
+    len = 0;
+    cs = 0;
   }
   if (length != nullptr) *length = len;
   if (checksum != nullptr) *checksum = cs;

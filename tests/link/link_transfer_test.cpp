@@ -194,6 +194,34 @@ TEST_F(TransferTest, RefusalsBeforeAnythingIsSent) {
   EXPECT_EQ(tmp.entries("RK").size(), 0u);
 }
 
+// The blocks of a send must fit a request (8 bytes besides the data):
+// otherwise the device never hears of the file.
+TEST_F(TransferTest, BlocksTooLongForARequestAreRefusedBeforeTheAnnouncement) {
+  RkParamBlock b = rktest::defaultBlock();
+  b.PollInterval = 10;
+  b.FileBlockSize = 3490;
+  ASSERT_EQ(RK_Open(kPort, &b), RK_OK);
+  dev.setHandler([](const Bytes &q) { return rktest::fileDeviceReply(q, {}); });
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, rktest::randomBytes(3490));
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, "f", local.c_str()), RK_ERR_REQUEST_TOO_LONG);
+  EXPECT_EQ(dev.requestCount(), 0u);
+  rktest::writeFile(local, rktest::randomBytes(3489));
+  ASSERT_EQ(RK_SendFile(kPort, 1, nullptr, "f", local.c_str()), RK_OK) << "a short file fits";
+  ASSERT_EQ(dev.requestCount(), 2u);
+  EXPECT_EQ(request(1).size(), 3497u);
+}
+
+TEST_F(TransferTest, ADirectoryIsNoLocalFile) {
+  EXPECT_NE(RK_SendFile(kPort, 1, nullptr, "f", tmp.path().c_str()), RK_OK);
+  EXPECT_EQ(dev.requestCount(), 0u) << "the device never hears of it";
+  uint32_t length = 5;
+  uint16_t sum = 5;
+  EXPECT_EQ(RK_CountFileCS(tmp.path().c_str(), &length, &sum), RK_SYS_FILE_NOT_FOUND);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(sum, 0u);
+}
+
 TEST(CountFileCS, LocalChecksums) {
   rktest::TempDir tmp;
   uint32_t length = 5;
