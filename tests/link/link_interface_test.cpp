@@ -170,6 +170,8 @@ TEST(IdString, ComNumbersOutsideTheRangeWriteThePortAndFail) {
   EXPECT_EQ(port, 16);
   EXPECT_EQ(RK_OpenIdStr("RK.DLL,0,57600,100,300", &port), RK_ERR_BAD_PORT);
   EXPECT_EQ(port, 255);
+  EXPECT_EQ(RK_OpenIdStr("rk.dll,-2147483648,57600,100,300", &port), RK_ERR_BAD_PORT);
+  EXPECT_EQ(port, 255) << "the lowest COM number less one, reduced to a byte";
 }
 
 TEST(Refusals, BadPortNumbers) {
