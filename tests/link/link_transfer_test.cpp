@@ -222,6 +222,26 @@ TEST_F(TransferTest, ADirectoryIsNoLocalFile) {
   EXPECT_EQ(sum, 0u);
 }
 
+// A process killed in the middle of a transfer leaves the transfer mutex
+// abandoned: the next file operation of the machine takes it over.
+TEST_F(TransferTest, TransferMutexOfAKilledProcessIsTakenOver) {
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, rktest::randomBytes(40 * 512));
+  dev.setHandler([](const Bytes &q) {
+    Reply r = rktest::fileDeviceReply(q, {});
+    if (q[1] == 100) r.pieces[0].delay = 150ms;
+    return r;
+  });
+  rktest::ChildProcess other(rktest::executableDirectory() + "/rk_port_helper", {});
+  ASSERT_EQ(other.ask("open 3 57600 10 300"), "0");
+  other.send("send 3 1 big.bin " + local);
+  ASSERT_TRUE(dev.waitForRequests(2)) << "the child's send is under way";
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_ERR_TRANSFER_BUSY);
+  other.kill();
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_OK);
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_OK) << "and given back after use";
+}
+
 TEST(CountFileCS, LocalChecksums) {
   rktest::TempDir tmp;
   uint32_t length = 5;
