@@ -243,6 +243,17 @@ TEST_F(ExchangeTest, ReplyInPiecesWithinOneIntervalIsOneReply) {
   EXPECT_EQ(dev.requestCount(), 1u);
 }
 
+// Functions 1-6, 15 and 16 stop polling once their reply length is queued:
+// bytes that follow the reply are not taken for a part of it.
+TEST_F(ExchangeTest, ReplyEndsAtItsExpectedLength) {
+  ASSERT_EQ(open(300, 300, 1), RK_OK);
+  const Bytes full = rktest::withCrc({1, 3, 2, 0x12, 0x34});
+  dev.script({Reply{{{full, 0ms}, {Bytes{0x55, 0x55}, 450ms}}}});
+  uint16_t v = 0;
+  EXPECT_EQ(RK_Exchange(kPort, 1, 3, 0, 1, &v), RK_OK);
+  EXPECT_EQ(v, 0x1234);
+}
+
 TEST_F(ExchangeTest, GapOfAnIntervalEndsTheReply) {
   // Function 97 has no expected length: only silence ends its reply.
   ASSERT_EQ(open(10, 100, 1), RK_OK);
@@ -296,6 +307,8 @@ TEST_F(ExchangeTest, CheckExchange) {
     }
   });
   EXPECT_EQ(RK_CheckExchange(kPort, 5000), RK_CHECK_BYTES_ARRIVED);
+  ASSERT_EQ(open(200, 400), RK_OK);
+  EXPECT_EQ(RK_CheckExchange(kPort, 0), RK_CHECK_BYTES_ARRIVED) << "duration 0 still polls once";
   stop = true;
   talker.join();
   EXPECT_EQ(dev.requestCount(), 0u) << "a check sends nothing";
