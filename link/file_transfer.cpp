@@ -196,7 +196,7 @@ uint32_t sendBlocks(FileCall &call, int fd, uint32_t total) {
 constexpr uint32_t kBlockPayloadAt = 8;
 
 // Checks a block reply of a receive and returns its byte count.
-uint32_t blockPayload(const Frame &rep, uint32_t done, uint32_t total, uint32_t &count) {
+uint32_t blockPayload(const Frame &rep, uint64_t done, uint32_t total, uint32_t &count) {
   count = rep.get16le(6);
   // A reply that carries fewer bytes than it counts, or none while bytes are
   // missing, would never finish the file.
@@ -204,11 +204,13 @@ uint32_t blockPayload(const Frame &rep, uint32_t done, uint32_t total, uint32_t 
   return RK_OK;
 }
 
-uint32_t receiveBlocks(FileCall &call, int fd, uint32_t total, uint32_t &done) {
+// done counts in 64 bits: a device that sends more than an announced length
+// near 4 GB must not wrap it around into a receive without end.
+uint32_t receiveBlocks(FileCall &call, int fd, uint32_t total, uint64_t &done) {
   const RkParamBlock &pb = call.block();
   uint32_t rc = RK_OK;
   do {
-    call.request(kReceiveBlock).put32le(done);
+    call.request(kReceiveBlock).put32le(static_cast<uint32_t>(done));  // done < total here
     rc = call.run(pb.ReplyTimeout, pb.FileBlockAttempts, kBlockPayloadAt);
     uint32_t count = 0;
     if (rc == RK_OK) rc = blockPayload(call.reply(), done, total, count);
@@ -283,7 +285,7 @@ RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner, con
   FileDescriptor temp(tempFd);
 
   beginOperation(call.conn(), kReceiving, call.address(), total, deviceName, localName);
-  uint32_t done = 0;
+  uint64_t done = 0;
   uint32_t rc = RK_OK;
   {
     ProgressSession window(owner, call.conn(), call.address());
