@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -192,6 +193,63 @@ TEST_F(TransferTest, RefusalsBeforeAnythingIsSent) {
   EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "f", nullptr), platform::kErrInvalidParameter);
   EXPECT_EQ(dev.requestCount(), 0u);
   EXPECT_EQ(tmp.entries("RK").size(), 0u);
+}
+
+// Each file request has its own time-out (ReplyTimeout or FileReplyTimeout)
+// and number of attempts (Attempts or FileBlockAttempts).
+TEST_F(TransferTest, TimeOutsAndAttemptsOfEachRequest) {
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, rktest::randomBytes(100));
+  const std::string got = tmp.file("got.bin");
+  const auto send = [&] { return RK_SendFile(kPort, 1, nullptr, "f", local.c_str()); };
+  const auto receive = [&] { return RK_ReceiveFile(kPort, 1, nullptr, "f", got.c_str()); };
+  const auto checksum = [] { return RK_ReceiveFileCS(kPort, 1, "f", nullptr, nullptr); };
+  const auto erase = [] { return RK_DeleteFile(kPort, 1, nullptr, "f"); };
+  struct Case {
+    uint8_t function;
+    std::function<uint32_t()> call;
+    uint32_t whenLate;  // its reply comes after 100 ms
+    size_t whenSilent;  // requests of its kind sent to a device silent to them
+  } cases[] = {
+      {98, erase, RK_OK, 2},
+      {99, send, RK_OK, 2},
+      {100, send, RK_OK, 4},
+      {101, receive, RK_ERR_NO_REPLY, 2},
+      {102, receive, RK_ERR_NO_REPLY, 4},
+      {103, checksum, RK_OK, 2},
+  };
+  const auto openWith = [](uint32_t fileReplyTimeout, uint16_t attempts, uint16_t blockAttempts) {
+    RkParamBlock b = rktest::defaultBlock();
+    b.PollInterval = 10;
+    b.ReplyTimeout = 10;  // 2 polls
+    b.FileReplyTimeout = fileReplyTimeout;
+    b.Attempts = attempts;
+    b.FileBlockAttempts = blockAttempts;
+    return RK_Open(kPort, &b);
+  };
+  const auto count = [this](uint8_t function) {
+    size_t n = 0;
+    for (const Bytes &q : dev.requests())
+      n += q[1] == function ? 1 : 0;
+    return n;
+  };
+  for (const Case &c : cases) {
+    // A late reply: only a request with FileReplyTimeout (31 polls) waits for it.
+    ASSERT_EQ(openWith(300, 1, 1), RK_OK);
+    dev.setHandler([&c](const Bytes &q) {
+      return rktest::fileDeviceReply(q, FileBytes(100, 1), q[1] == c.function ? 100ms : 0ms);
+    });
+    EXPECT_EQ(c.call(), c.whenLate) << int(c.function);
+    if (c.whenLate != RK_OK) std::this_thread::sleep_for(200ms);  // it lands before the next purge
+
+    ASSERT_EQ(openWith(10, 2, 4), RK_OK);
+    dev.clearRequests();
+    dev.setHandler([&c](const Bytes &q) {
+      return q[1] == c.function ? Reply::silence() : rktest::fileDeviceReply(q, FileBytes(100, 1));
+    });
+    EXPECT_EQ(c.call(), RK_ERR_NO_REPLY) << int(c.function);
+    EXPECT_EQ(count(c.function), c.whenSilent) << int(c.function);
+  }
 }
 
 // The blocks of a send must fit a request (8 bytes besides the data):
