@@ -179,6 +179,20 @@ TEST_F(SharingTest, UnloadingClosesTheProcessConnections) {
   EXPECT_EQ(entry().Count, 0u) << "the library closed the port when the process ended";
 }
 
+// A process whose shared table cannot be had (here: a name the system
+// refuses) keeps the library loaded; its opens and closes say so.
+TEST_F(SharingTest, WithoutTheSharedTable) {
+  const std::string suffix = rktest::ipcSuffix();
+  ::setenv("RK_IPC_SUFFIX", std::string(300, 'x').c_str(), 1);
+  auto b = helper();
+  ::setenv("RK_IPC_SUFFIX", suffix.c_str(), 1);
+  EXPECT_EQ(b->ask(openCmd(57600)), code(RK_ERR_NO_SHARED_MEMORY));
+  EXPECT_EQ(b->ask("read 1 1"), code(RK_ERR_NOT_OPEN));
+  EXPECT_EQ(b->ask("close 1"), code(RK_ERR_NO_SHARED_MEMORY));
+  EXPECT_EQ(b->ask("baud 1"), "57600") << "the block of the failed open is kept";
+  EXPECT_EQ(dev.requestCount(), 0u);
+}
+
 TEST_F(SharingTest, ForeignProgramHoldingTheDeviceKeepsUsOut) {
   const int foreign = ::open(dev.path().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(foreign, 0);
