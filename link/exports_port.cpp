@@ -56,7 +56,8 @@ RK_API uint32_t RK_OpenIdStr(const char *idStr, uint8_t *port) {
   const int fields = std::sscanf(idStr, "%259[^,],%d,%u,%u,%u", name, &com, &block.BaudRate,
                                  &block.PollInterval, &block.ReplyTimeout);
   if (fields < 5 || strcasecmp(name, "rk.dll") != 0) return RK_ERR_BAD_ID_STRING;
-  *port = static_cast<uint8_t>(com - 1);
+  // COM 0 gives 255; the subtraction is unsigned so that no number overflows.
+  *port = static_cast<uint8_t>(static_cast<uint32_t>(com) - 1u);
   return RK_Open(*port, &block);
 }
 

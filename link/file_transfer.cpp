@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -176,15 +177,12 @@ uint32_t sendBlocks(FileCall &call, int fd, uint32_t total) {
   uint32_t done = 0;
   uint32_t rc = RK_OK;
   do {
+    // RK_SendFile made sure that a block fits a request.
     const uint32_t block = std::min(pb.FileBlockSize, total - done);
     Frame &req = call.request(kSendBlock);
     req.put32le(done);
     req.put16le(block);
-    if (kBlockHead + block > kMaxRequest) {
-      rc = RK_ERR_REQUEST_TOO_LONG;
-    } else {
-      rc = platform::readAll(fd, req.bytes + req.length, block);
-    }
+    rc = platform::readAll(fd, req.bytes + req.length, block);
     if (rc == RK_OK) {
       req.length += block;
       rc = call.run(pb.FileReplyTimeout, pb.FileBlockAttempts);
@@ -198,7 +196,7 @@ uint32_t sendBlocks(FileCall &call, int fd, uint32_t total) {
 constexpr uint32_t kBlockPayloadAt = 8;
 
 // Checks a block reply of a receive and returns its byte count.
-uint32_t blockPayload(const Frame &rep, uint32_t done, uint32_t total, uint32_t &count) {
+uint32_t blockPayload(const Frame &rep, uint64_t done, uint32_t total, uint32_t &count) {
   count = rep.get16le(6);
   // A reply that carries fewer bytes than it counts, or none while bytes are
   // missing, would never finish the file.
@@ -206,11 +204,13 @@ uint32_t blockPayload(const Frame &rep, uint32_t done, uint32_t total, uint32_t 
   return RK_OK;
 }
 
-uint32_t receiveBlocks(FileCall &call, int fd, uint32_t total, uint32_t &done) {
+// done counts in 64 bits: a device that sends more than an announced length
+// near 4 GB must not wrap it around into a receive without end.
+uint32_t receiveBlocks(FileCall &call, int fd, uint32_t total, uint64_t &done) {
   const RkParamBlock &pb = call.block();
   uint32_t rc = RK_OK;
   do {
-    call.request(kReceiveBlock).put32le(done);
+    call.request(kReceiveBlock).put32le(static_cast<uint32_t>(done));  // done < total here
     rc = call.run(pb.ReplyTimeout, pb.FileBlockAttempts, kBlockPayloadAt);
     uint32_t count = 0;
     if (rc == RK_OK) rc = blockPayload(call.reply(), done, total, count);
@@ -244,8 +244,14 @@ RK_API uint32_t RK_SendFile(uint32_t port, uint32_t address, void *owner, const 
   if (file.get() < 0) return platform::lastErrorCode();
   struct stat st {};
   if (::fstat(file.get(), &st) != 0) return platform::lastErrorCode();
+  // A directory opens for reading here, but it is no file to send.
+  if (S_ISDIR(st.st_mode)) return platform::codeFromErrno(EISDIR);
   if (static_cast<uint64_t>(st.st_size) > UINT32_MAX) return platform::kErrInvalidParameter;
   const auto total = static_cast<uint32_t>(st.st_size);
+  // The device hears of the file only when its blocks fit a request.
+  if (std::min(call.block().FileBlockSize, total) > kMaxRequest - kBlockHead) {
+    return RK_ERR_REQUEST_TOO_LONG;
+  }
 
   beginOperation(call.conn(), kSending, call.address(), total, deviceName, localName);
   uint32_t rc = RK_OK;
@@ -279,7 +285,7 @@ RK_API uint32_t RK_ReceiveFile(uint32_t port, uint32_t address, void *owner, con
   FileDescriptor temp(tempFd);
 
   beginOperation(call.conn(), kReceiving, call.address(), total, deviceName, localName);
-  uint32_t done = 0;
+  uint64_t done = 0;
   uint32_t rc = RK_OK;
   {
     ProgressSession window(owner, call.conn(), call.address());
@@ -327,10 +333,20 @@ RK_API uint32_t RK_CountFileCS(const char *localName, uint32_t *length, uint16_t
     uint8_t chunk[kChecksumChunk];
     for (;;) {
       const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
-      if (n <= 0) break;
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        // A file that cannot be read through (a directory opens, but does
+        // not read) has no length or checksum to compare.
+        if (n < 0) rc = platform::kErrFileNotFound;
+        break;
+      }
       cs = crc16(chunk, static_cast<uint16_t>(n), cs);
       len += static_cast<uint32_t>(n);
     }
+  }
+  if (rc != RK_OK) {
+    len = 0;
+    cs = 0;
   }
   if (length != nullptr) *length = len;
   if (checksum != nullptr) *checksum = cs;

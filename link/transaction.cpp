@@ -43,7 +43,12 @@ struct AttemptResult {
 };
 
 // One attempt: send the request and collect what arrives, one poll interval
-// at a time on a fixed schedule counted from the end of the write.
+// at a time. The polls keep a fixed schedule counted from the end of the
+// write, so that the small delays of waking up do not add up. A poll that
+// comes late (the thread was held up, or the progress window took long)
+// starts the schedule anew from its status query: the next look must still
+// come about an interval later, or a reply that is arriving would seem to
+// have ended.
 AttemptResult attempt(Connection &conn, OpenPort &op, uint32_t replyTimeoutMs, const Frame &request,
                       uint32_t expected, Frame &reply) {
   platform::SerialPort &port = *op.serial;
@@ -59,14 +64,17 @@ AttemptResult attempt(Connection &conn, OpenPort &op, uint32_t replyTimeoutMs, c
   }
   int64_t budget = replyTimeoutMs / interval + 1;
   platform::LineStatus status;
-  const int64_t start = platform::monotonicNs();
-  for (int64_t poll = 1;; ++poll) {
-    platform::sleepUntilNs(start + poll * intervalNs);
+  int64_t nextPoll = platform::monotonicNs() + intervalNs;
+  for (;;) {
+    platform::sleepUntilNs(nextPoll);
     --budget;
     if ((r.systemError = port.status(status)) != 0) {
       r.outcome = Attempt::PortFailed;
       return r;
     }
+    const int64_t looked = platform::monotonicNs();
+    nextPoll += intervalNs;
+    if (nextPoll - looked < intervalNs / 2) nextPoll = looked + intervalNs;
     if (status.queued != r.lastQueued) {
       r.lastQueued = status.queued;
       budget = 1;

@@ -59,21 +59,18 @@ int timedLock(pthread_mutex_t *m, int timeoutMs) {
   }
 }
 #else
-timespec realtimeAfter(int ms) {
-  timespec ts{};
-  ::clock_gettime(CLOCK_REALTIME, &ts);
-  ts.tv_sec += ms / 1000;
-  ts.tv_nsec += static_cast<long>(ms % 1000) * 1000000;
-  if (ts.tv_nsec >= 1000000000) {
-    ts.tv_sec += 1;
-    ts.tv_nsec -= 1000000000;
-  }
-  return ts;
-}
-
+// The deadline is on the monotonic clock: setting the system's date and
+// time during a wait neither stretches nor cuts it.
 int timedLock(pthread_mutex_t *m, int timeoutMs) {
-  const timespec deadline = realtimeAfter(timeoutMs);
-  return pthread_mutex_timedlock(m, &deadline);
+  timespec deadline{};
+  ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += timeoutMs / 1000;
+  deadline.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000;
+  if (deadline.tv_nsec >= 1000000000) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000;
+  }
+  return pthread_mutex_clocklock(m, CLOCK_MONOTONIC, &deadline);
 }
 #endif
 

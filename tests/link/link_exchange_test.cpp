@@ -55,10 +55,10 @@ class ExchangeTest : public ::testing::Test {
     const std::vector<Bytes> all = dev.requests();
     EXPECT_LT(i, all.size());
     if (i >= all.size()) return {};
-    Bytes r = all[i];
+    const Bytes &r = all[i];
     EXPECT_TRUE(rktest::crcValid(r));
-    r.resize(r.size() - 2);
-    return r;
+    if (r.size() < 2) return {};
+    return Bytes(r.begin(), r.end() - 2);
   }
 
   rktest::PtyDevice dev;
@@ -243,6 +243,17 @@ TEST_F(ExchangeTest, ReplyInPiecesWithinOneIntervalIsOneReply) {
   EXPECT_EQ(dev.requestCount(), 1u);
 }
 
+// Functions 1-6, 15 and 16 stop polling once their reply length is queued:
+// bytes that follow the reply are not taken for a part of it.
+TEST_F(ExchangeTest, ReplyEndsAtItsExpectedLength) {
+  ASSERT_EQ(open(300, 300, 1), RK_OK);
+  const Bytes full = rktest::withCrc({1, 3, 2, 0x12, 0x34});
+  dev.script({Reply{{{full, 0ms}, {Bytes{0x55, 0x55}, 450ms}}}});
+  uint16_t v = 0;
+  EXPECT_EQ(RK_Exchange(kPort, 1, 3, 0, 1, &v), RK_OK);
+  EXPECT_EQ(v, 0x1234);
+}
+
 TEST_F(ExchangeTest, GapOfAnIntervalEndsTheReply) {
   // Function 97 has no expected length: only silence ends its reply.
   ASSERT_EQ(open(10, 100, 1), RK_OK);
@@ -296,6 +307,8 @@ TEST_F(ExchangeTest, CheckExchange) {
     }
   });
   EXPECT_EQ(RK_CheckExchange(kPort, 5000), RK_CHECK_BYTES_ARRIVED);
+  ASSERT_EQ(open(200, 400), RK_OK);
+  EXPECT_EQ(RK_CheckExchange(kPort, 0), RK_CHECK_BYTES_ARRIVED) << "duration 0 still polls once";
   stop = true;
   talker.join();
   EXPECT_EQ(dev.requestCount(), 0u) << "a check sends nothing";
@@ -411,6 +424,28 @@ TEST_F(LineErrorTest, ReplyWithALineErrorIsNotReadAndRetried) {
   faults->errorOnNextReplies(3);
   EXPECT_EQ(RK_Exchange(kPort, 1, 3, 0, 1, &v), RK_ERR_NO_REPLY);
   EXPECT_EQ(stats().BadAttempts, 4u);
+}
+
+// A poll that comes late must not be followed at once by the next: the
+// reply still arriving would seem to have ended, cut short.
+TEST_F(LineErrorTest, LatePollStillWaitsAnIntervalForMoreBytes) {
+  ASSERT_EQ(open(200, 1000, 1), RK_OK);
+  // 30 registers: 65 bytes in 13 pieces, one every 40 ms (480 ms in all).
+  Bytes regs{1, 3, 60};
+  for (uint8_t i = 0; i < 60; ++i)
+    regs.push_back(i);
+  const Bytes full = rktest::withCrc(regs);
+  Reply reply;
+  for (size_t at = 0; at < full.size(); at += 5)
+    reply.pieces.push_back({Bytes(full.begin() + at, full.begin() + at + 5), at == 0 ? 0ms : 40ms});
+  dev.script({reply});
+  // The first poll (due at 200 ms) looks only at about 450 ms, with most of
+  // the reply queued and its last piece still to come.
+  faults->stallNextStatusQuery(250ms);
+  std::array<uint16_t, 30> got{};
+  ASSERT_EQ(RK_Exchange(kPort, 1, 3, 0, 30, got.data()), RK_OK);
+  EXPECT_EQ(got[29], 0x3A3B);
+  EXPECT_EQ(stats().BadAttempts, 0u);
 }
 
 }  // namespace

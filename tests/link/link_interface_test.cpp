@@ -92,14 +92,33 @@ TEST(ErrorText, TableCodes) {
       {RK_OK, ""},
       {5, "запрашиваемый COM-порт занят"},
       {RK_ERR_BAD_PORT, "недопустимый номер COM-порта"},
+      {RK_ERR_NOT_OPEN, "COM-порт не был открыт"},
+      {RK_ERR_BAD_DEVICE, "недопустимый номер устройства"},
       {RK_ERR_NO_REPLY, "нет ответа от датчика"},
+      {RK_ERR_BAD_REPLY, "ошибочный ответ от датчика"},
+      {RK_ERR_FILE_LENGTH, "ошибочная длина файла при приеме"},
+      {RK_ERR_CANCELLED, "операция прервана пользователем"},
+      {RK_ERR_TOO_MANY_USERS, "порт одновременно запрашивают слишком много задач"},
+      {RK_ERR_NO_SHARED_MEMORY, "не удалось создать разделяемую область памяти"},
       {RK_ERR_TRANSFER_BUSY,
        "попытка одновременного запроса на передачу файлов из нескольких потоков"},
+      {RK_ERR_PORT_TIMEOUT, "не удалось дождаться доступа к COM-порту"},
+      {RK_ERR_REQUEST_TOO_LONG, "длина запроса превышает максимально допустимую"},
+      {RK_ERR_REPLY_TOO_LONG, "длина ответного пакета превышает максимально допустимую"},
       {RK_ERR_BAD_ID_STRING, "ошибка в строке идентификации"},
+      {RK_ERR_ILLEGAL_FUNCTION, "недопустимый MODBUS-код функции"},
+      {RK_ERR_ILLEGAL_ADDRESS, "недопустимый номер канала"},
       {RK_ERR_ILLEGAL_VALUE, "недопустимое значение в поле данных"},
       {RK_ERR_REMOTE_OPEN, "не удалось открыть файл на удаленном устройстве"},
+      {RK_ERR_REMOTE_IO, "ошибка чтения/записи файла на удаленном устройстве"},
+      {RK_ERR_NO_FILE_REQUEST, "команда чтения/записи файла без запроса длины и имени файла"},
+      {RK_ERR_FILE_POSITION, "не совпало положение указателя файла в датчике"},
+      {RK_ERR_REMOTE_LENGTH, "не совпала длина файла в датчике"},
+      {RK_ERR_REMOTE_CLOSE, "не удалось закрыть временный файл в датчике"},
+      {RK_ERR_REMOTE_RENAME, "не удалось переименовать временный файл в датчике"},
       {RK_ERR_ACCESS_LEVEL, "недостаточный уровень доступа"},
       {RK_ERR_BAD_PASSWORD, "неверный пароль"},
+      {RK_ERR_BLOCK_SIZE, "размер блока данных не равен 512 байтам"},
       {RK_ERR_FILE_TOO_BIG, "размер файла больше 48К байт"},
       {0xE0E1005A, "ошибка E0E1005A"},
       {0xE0E1005F, "ошибка E0E1005F"},
@@ -170,6 +189,8 @@ TEST(IdString, ComNumbersOutsideTheRangeWriteThePortAndFail) {
   EXPECT_EQ(port, 16);
   EXPECT_EQ(RK_OpenIdStr("RK.DLL,0,57600,100,300", &port), RK_ERR_BAD_PORT);
   EXPECT_EQ(port, 255);
+  EXPECT_EQ(RK_OpenIdStr("rk.dll,-2147483648,57600,100,300", &port), RK_ERR_BAD_PORT);
+  EXPECT_EQ(port, 255) << "the lowest COM number less one, reduced to a byte";
 }
 
 TEST(Refusals, BadPortNumbers) {

@@ -138,14 +138,18 @@ TEST_F(ProgressWindowTest, StopEscAndCloseBoxCancel) {
   for (const auto &[what, act] : ways) {
     rktest::writeFile(local, {4, 5, 6});
     bool acted = false;
+    std::chrono::steady_clock::time_point actedAt;
     WindowWatcher watch(&owner, [&, act = act](ui::Dialog *d) {
       if (!acted && d->itemText(1005) != "0 байт из 100000 (0%)") {
         acted = true;  // after the first block, while the second is under way
+        actedAt = std::chrono::steady_clock::now();
         act(d);
       }
     });
     EXPECT_EQ(RK_ReceiveFile(kPort, 1, &owner, "big", local.c_str()), RK_ERR_CANCELLED) << what;
     EXPECT_TRUE(acted) << what;
+    EXPECT_GE(std::chrono::steady_clock::now() - actedAt, 200ms)
+        << what << ": the request ends 20 poll intervals after the window closed";
     EXPECT_EQ(rktest::readFile(local), (FileBytes{4, 5, 6})) << what;
     EXPECT_TRUE(tmp.entries("RK").empty()) << what;
     RkTransferInfo info{};

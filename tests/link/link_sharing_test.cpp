@@ -179,6 +179,20 @@ TEST_F(SharingTest, UnloadingClosesTheProcessConnections) {
   EXPECT_EQ(entry().Count, 0u) << "the library closed the port when the process ended";
 }
 
+// A process whose shared table cannot be had (here: a name the system
+// refuses) keeps the library loaded; its opens and closes say so.
+TEST_F(SharingTest, WithoutTheSharedTable) {
+  const std::string suffix = rktest::ipcSuffix();
+  ::setenv("RK_IPC_SUFFIX", std::string(300, 'x').c_str(), 1);
+  auto b = helper();
+  ::setenv("RK_IPC_SUFFIX", suffix.c_str(), 1);
+  EXPECT_EQ(b->ask(openCmd(57600)), code(RK_ERR_NO_SHARED_MEMORY));
+  EXPECT_EQ(b->ask("read 1 1"), code(RK_ERR_NOT_OPEN));
+  EXPECT_EQ(b->ask("close 1"), code(RK_ERR_NO_SHARED_MEMORY));
+  EXPECT_EQ(b->ask("baud 1"), "57600") << "the block of the failed open is kept";
+  EXPECT_EQ(dev.requestCount(), 0u);
+}
+
 TEST_F(SharingTest, ForeignProgramHoldingTheDeviceKeepsUsOut) {
   const int foreign = ::open(dev.path().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(foreign, 0);
@@ -217,6 +231,38 @@ TEST_F(SharingTest, ThreadsOfOneProcessNeverInterleaveOnTheLine) {
   for (const rktest::Bytes &q : dev.requests())
     EXPECT_TRUE(rktest::crcValid(q));
   EXPECT_EQ(dev.requestCount(), 40u) << "every request arrived whole, one at a time";
+}
+
+// A thread that closes and reopens the port pulls it from under another
+// thread's exchanges: they end with RK_ERR_NOT_OPEN or run on the new
+// connection, never on a closed device.
+TEST_F(SharingTest, ClosingAndReopeningUnderAnotherThreadsExchanges) {
+  ASSERT_EQ(openHere(57600, 2, 100), RK_OK);
+  std::atomic<bool> stop{false};
+  std::atomic<int> ok{0}, notOpen{0}, other{0};
+  std::thread exchanger([&] {
+    while (!stop) {
+      const uint32_t rc = readHere();
+      ++(rc == RK_OK ? ok : rc == RK_ERR_NOT_OPEN ? notOpen : other);
+    }
+  });
+  const auto waitForMore = [](const std::atomic<int> &counter) {
+    const int before = counter;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (counter == before && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    return counter > before;
+  };
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_TRUE(waitForMore(ok)) << "round " << round;
+    ASSERT_EQ(RK_Close(kPort), RK_OK);
+    ASSERT_TRUE(waitForMore(notOpen)) << "round " << round;
+    ASSERT_EQ(openHere(57600, 2, 100), RK_OK);
+  }
+  stop = true;
+  exchanger.join();
+  EXPECT_EQ(other.load(), 0);
+  EXPECT_EQ(entry().Count, 1u) << "one pair for this process, whatever the rounds";
 }
 
 // A thread that sends request after request (as a file transfer does) lets

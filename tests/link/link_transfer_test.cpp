@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -192,6 +193,111 @@ TEST_F(TransferTest, RefusalsBeforeAnythingIsSent) {
   EXPECT_EQ(RK_ReceiveFile(kPort, 1, nullptr, "f", nullptr), platform::kErrInvalidParameter);
   EXPECT_EQ(dev.requestCount(), 0u);
   EXPECT_EQ(tmp.entries("RK").size(), 0u);
+}
+
+// Each file request has its own time-out (ReplyTimeout or FileReplyTimeout)
+// and number of attempts (Attempts or FileBlockAttempts).
+TEST_F(TransferTest, TimeOutsAndAttemptsOfEachRequest) {
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, rktest::randomBytes(100));
+  const std::string got = tmp.file("got.bin");
+  const auto send = [&] { return RK_SendFile(kPort, 1, nullptr, "f", local.c_str()); };
+  const auto receive = [&] { return RK_ReceiveFile(kPort, 1, nullptr, "f", got.c_str()); };
+  const auto checksum = [] { return RK_ReceiveFileCS(kPort, 1, "f", nullptr, nullptr); };
+  const auto erase = [] { return RK_DeleteFile(kPort, 1, nullptr, "f"); };
+  struct Case {
+    uint8_t function;
+    std::function<uint32_t()> call;
+    uint32_t whenLate;  // its reply comes after 100 ms
+    size_t whenSilent;  // requests of its kind sent to a device silent to them
+  } cases[] = {
+      {98, erase, RK_OK, 2},
+      {99, send, RK_OK, 2},
+      {100, send, RK_OK, 4},
+      {101, receive, RK_ERR_NO_REPLY, 2},
+      {102, receive, RK_ERR_NO_REPLY, 4},
+      {103, checksum, RK_OK, 2},
+  };
+  const auto openWith = [](uint32_t fileReplyTimeout, uint16_t attempts, uint16_t blockAttempts) {
+    RkParamBlock b = rktest::defaultBlock();
+    b.PollInterval = 10;
+    b.ReplyTimeout = 10;  // 2 polls
+    b.FileReplyTimeout = fileReplyTimeout;
+    b.Attempts = attempts;
+    b.FileBlockAttempts = blockAttempts;
+    return RK_Open(kPort, &b);
+  };
+  const auto count = [this](uint8_t function) {
+    size_t n = 0;
+    for (const Bytes &q : dev.requests())
+      n += q[1] == function ? 1 : 0;
+    return n;
+  };
+  for (const Case &c : cases) {
+    // A late reply: only a request with FileReplyTimeout (31 polls) waits for it.
+    ASSERT_EQ(openWith(300, 1, 1), RK_OK);
+    dev.setHandler([&c](const Bytes &q) {
+      return rktest::fileDeviceReply(q, FileBytes(100, 1), q[1] == c.function ? 100ms : 0ms);
+    });
+    EXPECT_EQ(c.call(), c.whenLate) << int(c.function);
+    if (c.whenLate != RK_OK) std::this_thread::sleep_for(200ms);  // it lands before the next purge
+
+    ASSERT_EQ(openWith(10, 2, 4), RK_OK);
+    dev.clearRequests();
+    dev.setHandler([&c](const Bytes &q) {
+      return q[1] == c.function ? Reply::silence() : rktest::fileDeviceReply(q, FileBytes(100, 1));
+    });
+    EXPECT_EQ(c.call(), RK_ERR_NO_REPLY) << int(c.function);
+    EXPECT_EQ(count(c.function), c.whenSilent) << int(c.function);
+  }
+}
+
+// The blocks of a send must fit a request (8 bytes besides the data):
+// otherwise the device never hears of the file.
+TEST_F(TransferTest, BlocksTooLongForARequestAreRefusedBeforeTheAnnouncement) {
+  RkParamBlock b = rktest::defaultBlock();
+  b.PollInterval = 10;
+  b.FileBlockSize = 3490;
+  ASSERT_EQ(RK_Open(kPort, &b), RK_OK);
+  dev.setHandler([](const Bytes &q) { return rktest::fileDeviceReply(q, {}); });
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, rktest::randomBytes(3490));
+  EXPECT_EQ(RK_SendFile(kPort, 1, nullptr, "f", local.c_str()), RK_ERR_REQUEST_TOO_LONG);
+  EXPECT_EQ(dev.requestCount(), 0u);
+  rktest::writeFile(local, rktest::randomBytes(3489));
+  ASSERT_EQ(RK_SendFile(kPort, 1, nullptr, "f", local.c_str()), RK_OK) << "a short file fits";
+  ASSERT_EQ(dev.requestCount(), 2u);
+  EXPECT_EQ(request(1).size(), 3497u);
+}
+
+TEST_F(TransferTest, ADirectoryIsNoLocalFile) {
+  EXPECT_NE(RK_SendFile(kPort, 1, nullptr, "f", tmp.path().c_str()), RK_OK);
+  EXPECT_EQ(dev.requestCount(), 0u) << "the device never hears of it";
+  uint32_t length = 5;
+  uint16_t sum = 5;
+  EXPECT_EQ(RK_CountFileCS(tmp.path().c_str(), &length, &sum), RK_SYS_FILE_NOT_FOUND);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(sum, 0u);
+}
+
+// A process killed in the middle of a transfer leaves the transfer mutex
+// abandoned: the next file operation of the machine takes it over.
+TEST_F(TransferTest, TransferMutexOfAKilledProcessIsTakenOver) {
+  const std::string local = tmp.file("local.bin");
+  rktest::writeFile(local, rktest::randomBytes(40 * 512));
+  dev.setHandler([](const Bytes &q) {
+    Reply r = rktest::fileDeviceReply(q, {});
+    if (q[1] == 100) r.pieces[0].delay = 150ms;
+    return r;
+  });
+  rktest::ChildProcess other(rktest::executableDirectory() + "/rk_port_helper", {});
+  ASSERT_EQ(other.ask("open 3 57600 10 300"), "0");
+  other.send("send 3 1 big.bin " + local);
+  ASSERT_TRUE(dev.waitForRequests(2)) << "the child's send is under way";
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_ERR_TRANSFER_BUSY);
+  other.kill();
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_OK);
+  EXPECT_EQ(RK_DeleteFile(kPort, 1, nullptr, "x"), RK_OK) << "and given back after use";
 }
 
 TEST(CountFileCS, LocalChecksums) {

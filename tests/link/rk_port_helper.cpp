@@ -6,6 +6,7 @@
 //   baud PORT                     -> BaudRate of RK_GetParamBlock
 //   close PORT                    -> result code of RK_Close
 //   delete PORT ADDRESS NAME      -> result code of RK_DeleteFile
+//   send PORT ADDRESS NAME LOCAL  -> result code of RK_SendFile (no window)
 //   exit                          -> returns from main (the library unloads)
 #include <cstdio>
 #include <iostream>
@@ -42,6 +43,11 @@ int main() {
       std::string name;
       in >> address >> name;
       result = RK_DeleteFile(port, address, nullptr, name.c_str());
+    } else if (cmd == "send") {
+      uint32_t address = 1;
+      std::string name, local;
+      in >> address >> name >> local;
+      result = RK_SendFile(port, address, nullptr, name.c_str(), local.c_str());
     } else if (cmd == "close") {
       result = RK_Close(port);
     } else if (cmd == "exit") {

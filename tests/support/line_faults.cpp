@@ -1,5 +1,7 @@
 #include "tests/support/line_faults.h"
 
+#include <thread>
+
 #include "platform/errors.h"
 #include "platform/serial_testing.h"
 
@@ -22,6 +24,9 @@ class FaultyPort final : public platform::SerialPort {
     return rc;
   }
   uint32_t status(platform::LineStatus &out) override {
+    if (const int64_t ms = state_->stallMs.exchange(0); ms > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
     const uint32_t rc = real_->status(out);
     if (rc != 0) return rc;
     if (takeOne(state_->pending) || (spoilReply_ && out.queued > 0)) {

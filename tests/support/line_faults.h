@@ -11,9 +11,11 @@
 //   rktest::LineFaults faults;         // before RK_Open
 //   faults.abortNow();                 // next RK_Exchange returns 995
 //   faults.errorOnNextReplies(3);      // the next 3 replies arrive with a frame error
+//   faults.stallNextStatusQuery(250ms); // the next poll comes late
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -36,6 +38,10 @@ class LineFaults {
   // error (when it is the attempt's last query, the reply is not read).
   void errorOnNextReplies(int n);
 
+  // The next status query is held up for ms before it looks at the queue,
+  // as the thread of a loaded machine may be.
+  void stallNextStatusQuery(std::chrono::milliseconds ms) { state_->stallMs = ms.count(); }
+
   // Operations that failed with 995 so far, and errors fetched by status queries.
   int abortedOperations() const { return state_->aborted; }
   int fetchedErrors() const { return state_->fetched; }
@@ -45,6 +51,7 @@ class LineFaults {
     std::atomic<int> repliesToSpoil{0};
     std::atomic<int> aborted{0};
     std::atomic<int> fetched{0};
+    std::atomic<int64_t> stallMs{0};
   };
 
  private:
