@@ -52,7 +52,7 @@ bool toLong(const std::string &s, long &v) {
   v = std::strtol(s.c_str(), &end, 0);
   return !s.empty() && *end == '\0';
 }
-bool toDouble(const std::string &s, double &v) {
+bool parseNumber(const std::string &s, double &v) {
   char *end = nullptr;
   v = std::strtod(s.c_str(), &end);
   return !s.empty() && *end == '\0';
@@ -84,7 +84,7 @@ bool faultSetting(Fault &f, const std::string &item, std::string &error) {
     return true;
   }
   if (key == "prob") {
-    if (!toDouble(value, x) || x < 0 || x > 1) {
+    if (!parseNumber(value, x) || x < 0 || x > 1) {
       error = "prob wants 0..1";
       return false;
     }
@@ -173,7 +173,7 @@ std::string Control::execute(const std::string &command, bool &quit) {
   double x = 0;
   uint16_t reg = 0;
   if ((cmd == "gap" || cmd == "vibration" || cmd == "noise") && w.size() == 2) {
-    if (!toDouble(w[1], x)) return fail("not a number: " + w[1]);
+    if (!parseNumber(w[1], x)) return fail("not a number: " + w[1]);
     if (cmd == "gap")
       s.setGap(x);
     else if (cmd == "vibration")
@@ -185,7 +185,7 @@ std::string Control::execute(const std::string &command, bool &quit) {
   if (cmd == "velocity" && w.size() == 3) {
     const std::string a = w[1];
     if (a != "z" && a != "x" && a != "y") return fail("axis is z, x or y");
-    if (!toDouble(w[2], x)) return fail("not a number: " + w[2]);
+    if (!parseNumber(w[2], x)) return fail("not a number: " + w[2]);
     s.setVelocity(a == "z" ? Axis::Z : a == "x" ? Axis::X : Axis::Y, x);
     return "ok\n";
   }
@@ -224,7 +224,7 @@ std::string Control::execute(const std::string &command, bool &quit) {
       if (!toLong(w[2], v) || v < 0 || v > 0xFFFF) return fail("value is 0..65535");
       ok = s.setHolding(reg, static_cast<uint16_t>(v));
     } else {
-      if (!toDouble(w[2], x)) return fail("not a number: " + w[2]);
+      if (!parseNumber(w[2], x)) return fail("not a number: " + w[2]);
       ok = s.setHoldingFloat(reg, static_cast<float>(x));
     }
     return ok ? "ok\n" : fail("no register " + w[1]);
