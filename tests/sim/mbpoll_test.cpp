@@ -7,11 +7,9 @@
 #include <sstream>
 
 #include "qvzsim.h"
-#include "subprocess.h"
+#include "tests/support/child_process.h"
 
 namespace {
-
-using simtest::run;
 
 // "[n]: \tvalue" lines of mbpoll's output.
 std::map<int, double> values(const std::string &out) {
@@ -35,14 +33,14 @@ class Mbpoll : public ::testing::Test {
     sensor->setNoise(0);
   }
   // mbpoll over the line: RTU 8N1, references from 0.
-  simtest::Run mbpoll(std::vector<std::string> args, const std::string &baud = "57600",
-                      const std::string &address = "1") {
-    std::vector<std::string> argv{"mbpoll", "-m",    "rtu", "-b", baud, "-P", "none",
-                                  "-a",     address, "-0",  "-1", "-o", "2"};
+  rktest::RunResult mbpoll(std::vector<std::string> args, const std::string &baud = "57600",
+                           const std::string &address = "1") {
+    std::vector<std::string> argv{"-m", "rtu",   "-b", baud, "-P", "none",
+                                  "-a", address, "-0", "-1", "-o", "2"};
     argv.insert(argv.end(), args.begin(), args.begin() + 2);
     argv.push_back(line.slavePath());
     argv.insert(argv.end(), args.begin() + 2, args.end());
-    return run(argv);
+    return rktest::run("mbpoll", argv);
   }
 
   qvzsim::Line line;

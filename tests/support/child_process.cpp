@@ -30,7 +30,7 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
   for (const std::string &a : args)
     argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
-  const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int rc = ::posix_spawnp(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(toChild[0]);
   ::close(fromChild[1]);
@@ -41,13 +41,18 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
 
 ChildProcess::~ChildProcess() {
   kill();
-  ::close(in_);
+  closeInput();
   ::close(out_);
 }
 
 void ChildProcess::send(const std::string &line) {
   const std::string text = line + "\n";
   [[maybe_unused]] ssize_t n = ::write(in_, text.data(), text.size());
+}
+
+void ChildProcess::closeInput() {
+  if (in_ >= 0) ::close(in_);
+  in_ = -1;
 }
 
 std::string ChildProcess::readLine(std::chrono::milliseconds deadline) {
@@ -78,19 +83,46 @@ std::string ChildProcess::ask(const std::string &line) {
   return readLine();
 }
 
+std::string ChildProcess::rest() {
+  std::string all = std::move(buffer_);
+  buffer_.clear();
+  char buf[4096];
+  for (ssize_t n; (n = ::read(out_, buf, sizeof buf)) != 0;) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    all.append(buf, static_cast<size_t>(n));
+  }
+  return all;
+}
+
 void ChildProcess::kill() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  wait();
+}
+
+int ChildProcess::terminate() {
+  if (pid_ > 0) ::kill(pid_, SIGTERM);
+  return wait();
 }
 
 int ChildProcess::wait() {
-  if (pid_ <= 0) return -1;
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
-  pid_ = -1;
-  return status;
+  if (pid_ > 0) {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    pid_ = -1;
+  }
+  return exitCode_;
+}
+
+RunResult run(const std::string &program, const std::vector<std::string> &args) {
+  ChildProcess child(program, args);
+  child.closeInput();
+  std::string out = child.rest();
+  return {child.wait(), std::move(out)};
 }
 
 std::string executableDirectory() {
