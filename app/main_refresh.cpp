@@ -69,6 +69,15 @@ void CSentuneDlg::setText(int id, const std::string &text) {
   setItemText(id, QString::fromStdString(text));
 }
 
+const std::string &CSentuneDlg::lastErrorLine() {
+  if (snap_.commandCount != seenCommands_) {
+    seenCommands_ = snap_.commandCount;
+    failedCommand_ = snap_.commandError;
+  }
+  if (snap_.lastResult == RK_OK && !failedCommand_.empty()) return failedCommand_;
+  return snap_.lastError;
+}
+
 void CSentuneDlg::refresh() {
   if (!theDevice || theDevice->workerState() != device::TQVZ2::Free) return;
   theDevice->snapshot(snap_);
@@ -85,7 +94,7 @@ void CSentuneDlg::refresh() {
   for (int id : kRowY)
     showItem(id, kind != 1);
   refreshExtremes();
-  setText(kLastError, snap_.lastError);
+  setText(kLastError, lastErrorLine());
   refreshAdc();
   refreshButtons(kind);
   refreshTestSignal(kind);

@@ -54,12 +54,17 @@ class CSentuneDlg : public ui::Dialog {
   void refreshTestSignal(int kind);
   void showAbout();
   void setText(int id, const std::string &text);
+  // The last-error line: the poll's error, else the failure of the user's
+  // last command, which a good poll would otherwise wipe at once.
+  const std::string &lastErrorLine();
 
   QIcon icon_;
   QFont displayFont_;
   std::string dataDir_;
   Switches switches_;
   device::MeasurementRecord snap_;  // the copy the refresh works on
+  uint32_t seenCommands_ = 0;       // snap_.commandCount when last looked at
+  std::string failedCommand_;       // text of the last command's failure, until the next command
 };
 
 }  // namespace app

@@ -29,11 +29,20 @@ constexpr int kTestValues = 3;
 
 }  // namespace
 
-// Holds the device lock for the life of a command.
+// Holds the device lock for the life of a command, and starts the command's
+// own error afresh.
 class TQVZ2::Hold {
  public:
-  explicit Hold(TQVZ2 &device) : device_(device) { device_.lock(); }
-  ~Hold() { device_.unlock(); }
+  explicit Hold(TQVZ2 &device) : device_(device) {
+    device_.lock();
+    device_.inCommand_ = true;
+    ++device_.rec_.commandCount;
+    device_.rec_.commandError.clear();
+  }
+  ~Hold() {
+    device_.inCommand_ = false;
+    device_.unlock();
+  }
   Hold(const Hold &) = delete;
   Hold &operator=(const Hold &) = delete;
 

@@ -153,7 +153,13 @@ uint32_t TQVZ2::setLastError(uint32_t code) {
   const uint32_t n = RK_GetErrorText(code, text, sizeof text);
   rec_.lastError =
       platform::cp1251ToUtf8(std::string_view(text, std::min(n, kErrorTextCapacity - 1)));
+  rec_.lastResult = code;
+  if (code != RK_OK) noteCommandFailure(rec_.lastError);
   return code;
+}
+
+void TQVZ2::noteCommandFailure(const std::string &text) {
+  if (inCommand_ && rec_.commandError.empty()) rec_.commandError = text;
 }
 
 void TQVZ2::resetStatistics() {

@@ -86,7 +86,8 @@ class TQVZ2 {
   // Stores a new identification string and address (also in the INI file),
   // then closes and opens the link with them.
   void reopen(const std::string &newIdStr, uint8_t newAddress);
-  // Stores the text of a link result in lastError; returns the code.
+  // Stores the text of a link result in lastError; returns the code. Inside
+  // a command, the first failure is also kept as the command's error.
   uint32_t setLastError(uint32_t code);
 
   // ---- Without the lock ----
@@ -150,6 +151,8 @@ class TQVZ2 {
   uint32_t readConfiguration();
   void publish();
   void setClientState(WorkerState s);
+  // Records a failure of the running command (the first one counts).
+  void noteCommandFailure(const std::string &text);
 
   uint32_t exchange(uint32_t function, uint32_t start, uint32_t count, void *data);
   // Writes 32-bit fields (two registers each) from register `start` on.
@@ -168,6 +171,7 @@ class TQVZ2 {
   DeviceLock deviceLock_;
   std::atomic<WorkerState> state_{Stopped};
   MeasurementRecord rec_;  // under the device lock; extremes under snapMutex_
+  bool inCommand_ = false;  // a command holds the lock (under the device lock)
 
   mutable std::mutex snapMutex_;
   MeasurementRecord published_;

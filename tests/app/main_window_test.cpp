@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
@@ -21,6 +20,7 @@
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "resources/main_dialog.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/rk_test_env.h"
 #include "tests/support/sim_bench.h"
@@ -128,9 +128,7 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
   EXPECT_TRUE(text(kAdcStatus).startsWith("ввод на частоте")) << text(kAdcStatus).toStdString();
 
   // The window as a technician sees it, kept with the build for a look.
-  const QString shot = QStringLiteral(SENTUNE_TEST_ARTIFACTS "/main_window_type1.png");
-  QDir().mkpath(QStringLiteral(SENTUNE_TEST_ARTIFACTS));
-  EXPECT_TRUE(window->grab().save(shot)) << shot.toStdString();
+  EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QStringLiteral("main_window_type1")));
 
   const app::CoefficientFileName name = window->MakeCoefficientFileName();
   EXPECT_EQ(name.dir, bench->dir() + "/Data/1234");
@@ -323,13 +321,10 @@ TEST_F(MainWindow, AboutBoxFromF1OrTheContextMenuHoldsTheDeviceWhileOpen) {
     bool held = false;
   };
   const auto watchAbout = [](Seen &seen) {
-    QTimer::singleShot(0, [&seen] {
-      ASSERT_TRUE(waitUntil(
-          [] { return dynamic_cast<app::CAboutDlg *>(QApplication::activeModalWidget()); }));
-      auto *about = static_cast<ui::Dialog *>(QApplication::activeModalWidget());
-      seen.caption = about->windowTitle();
+    testsupport::whenModal<app::CAboutDlg>([&seen](app::CAboutDlg &about) {
+      seen.caption = about.windowTitle();
       seen.held = app::theDevice->workerState() == device::TQVZ2::Held;
-      QTest::keyClick(about, Qt::Key_Escape);
+      QTest::keyClick(&about, Qt::Key_Escape);
     });
   };
 

@@ -247,6 +247,32 @@ TEST_F(DeviceTest, FailedWriteSkipsTheCommitAndKeepsTheRecord) {
   EXPECT_FALSE(sentRequest(s, 3, 4024));
 }
 
+TEST_F(DeviceTest, ACommandKeepsItsFirstFailureAfterTheNextGoodPoll) {
+  qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
+  TQVZ2 &dev = makeDevice(1);
+  ASSERT_TRUE(waitOnline());
+  const uint32_t before = dev.snapshot().commandCount;
+  // The commit is refused; the read-back that follows succeeds.
+  s.addFault(exceptionOn(5, 2));
+  dev.writeChannelFlags();
+  MeasurementRecord rec = dev.snapshot();
+  EXPECT_EQ(rec.commandCount, before + 1);
+  EXPECT_EQ(rec.commandError, kIllegalAddressText);
+  EXPECT_EQ(rec.lastResult, RK_OK) << "the read-back was the last result";
+  // Polls succeed and wipe lastError; the command's failure stays.
+  ASSERT_TRUE(waitUntil([&] { return dev.snapshot().stats.GoodReplies > rec.stats.GoodReplies; }));
+  rec = dev.snapshot();
+  EXPECT_TRUE(rec.lastError.empty()) << rec.lastError;
+  EXPECT_EQ(rec.commandError, kIllegalAddressText);
+
+  // The next command that succeeds starts with a clean slate.
+  s.clearFaults();
+  EXPECT_TRUE(dev.writeSensorNumber(4321));
+  rec = dev.snapshot();
+  EXPECT_EQ(rec.commandCount, before + 2);
+  EXPECT_TRUE(rec.commandError.empty()) << rec.commandError;
+}
+
 TEST_F(DeviceTest, SensorNumberIsKeptWhenOnlyTheCommitFails) {
   qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
   TQVZ2 &dev = makeDevice(1);
