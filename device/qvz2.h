@@ -170,7 +170,7 @@ class TQVZ2 {
 
   DeviceLock deviceLock_;
   std::atomic<WorkerState> state_{Stopped};
-  MeasurementRecord rec_;  // under the device lock; extremes under snapMutex_
+  MeasurementRecord rec_;   // under the device lock; extremes under snapMutex_
   bool inCommand_ = false;  // a command holds the lock (under the device lock)
 
   mutable std::mutex snapMutex_;

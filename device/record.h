@@ -17,20 +17,20 @@ inline constexpr float kNoMinimum = 2.0e38f;
 inline constexpr float kNoMaximum = -2.0e38f;
 
 struct MeasurementRecord {
-  int port = -1;          // COM number - 1, -1 while closed
-  std::string idStr;      // identification string of the link, persisted as IdStr
-  int speedIndex = -1;    // row of speedTable of the link's baud rate, -1 when none
-  uint8_t address = 0;    // Modbus address, persisted as DeviceId
-  bool online = false;    // the last poll succeeded in every request
-  int reopenCount = 0;    // consecutive automatic re-opens after result 995
-  std::string lastError;  // UTF-8 text of the last link result
+  int port = -1;                // COM number - 1, -1 while closed
+  std::string idStr;            // identification string of the link, persisted as IdStr
+  int speedIndex = -1;          // row of speedTable of the link's baud rate, -1 when none
+  uint8_t address = 0;          // Modbus address, persisted as DeviceId
+  bool online = false;          // the last poll succeeded in every request
+  int reopenCount = 0;          // consecutive automatic re-opens after result 995
+  std::string lastError;        // UTF-8 text of the last link result
   uint32_t lastResult = RK_OK;  // the code behind lastError
   // Commands: how many have run, and the text of the first failure of the
   // latest one (empty when all of its steps succeeded). A poll's success
   // overwrites lastError a moment later; this keeps what the user asked for.
   uint32_t commandCount = 0;
   std::string commandError;
-  std::string portText;   // "COM<n>" of the open port
+  std::string portText;  // "COM<n>" of the open port
   std::string speedText;
   std::string addressText;
 
