@@ -36,6 +36,44 @@ Qt::WindowFlags flagsFor(DialogStyle s) {
   return flags;
 }
 
+// Controls that show or take a value and are known to assistive technology
+// by their label.
+bool takesLabel(const ControlTemplate &c) {
+  switch (c.kind) {
+    case Kind::Edit:
+    case Kind::ComboList:
+    case Kind::ComboEdit:
+    case Kind::ListBox:
+    case Kind::CheckList:
+    case Kind::ProgressBar:
+    case Kind::Custom:
+      return true;
+    case Kind::Static:
+      return (c.style & Sunken) != 0;
+    default:
+      return false;
+  }
+}
+
+bool isLabel(const ControlTemplate &c) {
+  return c.kind == Kind::GroupBox || (c.kind == Kind::Static && !(c.style & Sunken));
+}
+
+// A label's text as a name: without mnemonic marks and a closing colon.
+QString nameOf(QString text) {
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  text.remove(QLatin1Char('&'));
+  text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+  text = text.trimmed();
+  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+  return text.trimmed();
+}
+
+QString labelText(const QWidget *label) {
+  if (const auto *group = qobject_cast<const QGroupBox *>(label)) return group->title();
+  return label->property("text").toString();
+}
+
 }  // namespace
 
 Dialog::Dialog(const DialogTemplate &tmpl, QWidget *parent)
@@ -54,6 +92,7 @@ void Dialog::realise() {
   QWidget *previous = nullptr;
   QButtonGroup *radios = nullptr;
   std::vector<std::pair<QLabel *, std::size_t>> mnemonicLabels;
+  QWidget *lastLabel = nullptr;  // the last static text or group box
   std::vector<QWidget *> widgets;
   widgets.reserve(tmpl_.controls.size());
 
@@ -77,9 +116,16 @@ void Dialog::realise() {
     if (c.kind == Kind::Static && !(c.style & NoPrefix) && hasMnemonic(c.text)) {
       mnemonicLabels.emplace_back(static_cast<QLabel *>(w), widgets.size());
     }
+    if (isLabel(c)) {
+      lastLabel = w;
+    } else if (lastLabel && takesLabel(c)) {
+      labelled_[lastLabel].push_back(w);
+    }
     connectCommands(w, c);
     previous = w;
   }
+  for (const auto &entry : labelled_)
+    nameAfterLabel(entry.first);
 
   // A label's mnemonic moves the focus to the next control that takes it.
   for (auto [label, next] : mnemonicLabels) {
@@ -133,6 +179,14 @@ void Dialog::connectCommands(QWidget *w, const ControlTemplate &c) {
   }
 }
 
+void Dialog::nameAfterLabel(QWidget *label) {
+  const auto it = labelled_.find(label);
+  if (it == labelled_.end()) return;
+  const QString name = nameOf(labelText(label));
+  for (QWidget *w : it->second)
+    w->setAccessibleName(name);
+}
+
 QWidget *Dialog::item(int id) const {
   const auto it = items_.find(id);
   return it == items_.end() ? nullptr : it->second;
@@ -142,11 +196,15 @@ void Dialog::setItemText(int id, const QString &text) {
   QWidget *w = item(id);
   if (!w) return;
   if (auto *group = qobject_cast<QGroupBox *>(w)) {
-    if (group->title() != text) group->setTitle(text);
+    if (group->title() != text) {
+      group->setTitle(text);
+      nameAfterLabel(w);
+    }
   } else if (auto *cb = qobject_cast<QComboBox *>(w)) {
     if (cb->isEditable() && cb->currentText() != text) cb->setEditText(text);
   } else if (w->property("text").toString() != text) {
     w->setProperty("text", text);
+    nameAfterLabel(w);
   }
 }
 

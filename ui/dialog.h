@@ -8,6 +8,11 @@
 // sends 2; the close box sends 2 unless control 2 exists and is disabled. The
 // default onCommand ends the dialog on 1 and 2 with that id as its end code.
 //
+// Assistive technology: every edit, list, value box (sunken static), progress
+// bar and custom control is named after its label, the nearest static text or
+// group box title before it in the template; a label whose text code changes
+// renames its controls.
+//
 // Modal:    MyDialog d(parent); int code = d.runModal();
 // Modeless: d.showModeless(); then, on the owning thread, d.pumpEvents() from
 //           time to time (a window whose thread is busy elsewhere).
@@ -17,6 +22,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "ui/dialog_units.h"
 #include "ui/template.h"
@@ -105,11 +111,13 @@ class Dialog : public QDialog {
  private:
   void realise();
   void connectCommands(QWidget *w, const ControlTemplate &c);
+  void nameAfterLabel(QWidget *label);
   void initOnce();
 
   const DialogTemplate &tmpl_;
   DialogUnits units_;
   std::map<int, QWidget *> items_;
+  std::map<QWidget *, std::vector<QWidget *>> labelled_;  // label -> the controls it names
   std::map<int, std::unique_ptr<QTimer>> timers_;
   int defaultId_ = 0;
   bool initialised_ = false;

@@ -129,6 +129,10 @@ TEST_F(MainWindow, GapAndVibrationSensor) {
 
   // The window as a technician sees it, kept with the build for a look.
   EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QStringLiteral("main_window_type1")));
+  EXPECT_EQ(testsupport::unnamedControls(*window), std::vector<int>{})
+      << "every value box is named after its label";
+  EXPECT_EQ(window->item(kMinSZ)->accessibleName(), "S");
+  EXPECT_EQ(window->item(kLastError)->accessibleName(), "Последняя ошибка обмена с датчиком");
 
   const app::CoefficientFileName name = window->MakeCoefficientFileName();
   EXPECT_EQ(name.dir, bench->dir() + "/Data/1234");

@@ -6,6 +6,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+#include "ui/dialog.h"
 
 #include "tests/support/qt_app.h"
 
@@ -36,6 +39,21 @@ void whenModal(std::function<void(T &)> act, bool *found = nullptr, int timeoutM
     if (found) *found = seen;
     if (seen) act(*dialog);
   });
+}
+
+// Ids of the shown edits, lists, value boxes and custom controls of `d` that
+// assistive technology would announce without a name.
+inline std::vector<int> unnamedControls(const ui::Dialog &d) {
+  std::vector<int> unnamed;
+  for (const ui::ControlTemplate &c : d.dialogTemplate().controls) {
+    const bool value = c.kind == ui::Kind::Edit || c.kind == ui::Kind::ComboList ||
+                       c.kind == ui::Kind::ComboEdit || c.kind == ui::Kind::ListBox ||
+                       c.kind == ui::Kind::CheckList || c.kind == ui::Kind::Custom ||
+                       (c.kind == ui::Kind::Static && (c.style & ui::Sunken));
+    const QWidget *w = d.item(c.id);
+    if (value && w && !w->isHidden() && w->accessibleName().isEmpty()) unnamed.push_back(c.id);
+  }
+  return unnamed;
 }
 
 }  // namespace testsupport

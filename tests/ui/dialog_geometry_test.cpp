@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "sample_dialog.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/qt_app.h"
 #include "ui/controls.h"
 #include "ui/custom_widget.h"
@@ -153,6 +154,33 @@ TEST_F(DialogGeometry, LabelMnemonicFocusesTheNextControl) {
   EXPECT_FALSE(ui::hasMnemonic("A && B"));
   EXPECT_TRUE(ui::hasMnemonic("A && &B"));
   EXPECT_FALSE(ui::hasMnemonic("end&"));
+}
+
+TEST_F(DialogGeometry, ValueControlsAreNamedAfterTheirLabels) {
+  RecordingDialog d(kSample);
+  for (int id : {101, 103, 107, 108, 109, 110, 112}) {
+    EXPECT_EQ(d.item(id)->accessibleName(), "Порт") << id;
+  }
+  for (int id : {102, 104, 113, 1}) {
+    EXPECT_TRUE(d.item(id)->accessibleName().isEmpty()) << id << " speaks for itself";
+  }
+  EXPECT_TRUE(testsupport::unnamedControls(d).empty());
+
+  // A label that code rewrites renames its controls; a group box title
+  // names what follows it when no static text comes in between.
+  constexpr ui::ControlTemplate controls[] = {
+      {ui::Kind::GroupBox, ui::kNoId, "Последняя ошибка", {5, 5, 100, 30}},
+      {ui::Kind::Static, 10, "", {10, 15, 80, 10}, ui::Sunken},
+      {ui::Kind::Static, 11, "", {10, 40, 20, 10}},
+      {ui::Kind::Edit, 12, "", {35, 40, 40, 12}},
+  };
+  const ui::DialogTemplate t{1, "", {120, 60}, {"Arial", 10}, ui::NoDialogStyle, controls};
+  ui::Dialog named(t);
+  EXPECT_EQ(named.item(10)->accessibleName(), "Последняя ошибка");
+  EXPECT_EQ(testsupport::unnamedControls(named), std::vector<int>{12});
+  named.setItemText(11, "S && W, &мм:");
+  EXPECT_EQ(named.item(12)->accessibleName(), "S & W, мм");
+  EXPECT_TRUE(testsupport::unnamedControls(named).empty());
 }
 
 TEST_F(DialogGeometry, TextsFitWhateverFontIsSubstituted) {
