@@ -3,8 +3,17 @@
 #include "link/param_block.h"
 #include "link/port_open.h"
 #include "platform/ipc_name.h"
+#include "platform/sleep.h"
 
 namespace rk {
+
+bool lockPort(OpenPort &op, int timeoutMs) {
+  const platform::LockResult r = op.mutex.lock(timeoutMs);
+  if (r == platform::LockResult::Abandoned) {
+    platform::sleepMs(op.block.ReplyTimeout + op.block.PollInterval);
+  }
+  return platform::obtained(r);
+}
 
 Connection::Connection() {
   block_.Size = sizeof(RkParamBlock);

@@ -30,6 +30,14 @@ struct OpenPort {
   bool closed = false;  // guarded by the port mutex
 };
 
+// Takes the port mutex, waiting at most timeoutMs (NamedMutex::kInfinite:
+// without limit); false when it was not obtained. A holder that died inside
+// a transaction may still be answered: whoever takes its abandoned mutex over
+// first lets that reply's window pass (this connection's ReplyTimeout plus
+// one PollInterval), so that the purge before the next request discards the
+// late reply instead of taking it for the answer to another request.
+bool lockPort(OpenPort &op, int timeoutMs);
+
 class Connection {
  public:
   Connection();

@@ -1,6 +1,5 @@
 // RK_Exchange: Modbus requests built from a function code and its arguments,
 // and their replies copied to the caller; RK_CheckExchange.
-#include <algorithm>
 #include <cstring>
 
 #include "link/connection.h"
@@ -104,10 +103,9 @@ uint32_t copyReply(uint32_t function, uint32_t count, const Frame &rep, void *da
     case 2:
     case 3:
     case 4: {
-      if (rep.length < 3) return RK_ERR_BAD_REPLY;
-      // At most what the request asked for, whatever the device sent.
-      const uint32_t asked = function <= 2 ? (count + 7) / 8 : 2 * count;
-      const uint32_t n = std::min(rep.length - 3, asked);
+      // What the request asked for, whatever more the device sent; the
+      // transaction refused replies that carry less.
+      const uint32_t n = function <= 2 ? (count + 7) / 8 : 2 * count;
       const uint8_t *src = rep.bytes + 3;
       if (function <= 2) {
         std::memcpy(out, src, n);
@@ -181,7 +179,7 @@ RK_API uint32_t RK_CheckExchange(uint32_t port, uint32_t durationMs) {
   if (port >= rk::kPortCount) return RK_ERR_BAD_PORT;
   const std::shared_ptr<rk::OpenPort> op = library().connection(port).current();
   if (!op) return RK_ERR_NOT_OPEN;
-  if (!platform::obtained(op->mutex.lock(rk::kPortMutexWaitMs))) return RK_ERR_PORT_TIMEOUT;
+  if (!rk::lockPort(*op, rk::kPortMutexWaitMs)) return RK_ERR_PORT_TIMEOUT;
   uint32_t rc = op->closed ? RK_ERR_NOT_OPEN : op->serial->purge();
   if (rc == RK_OK) {
     const uint32_t interval = op->block.PollInterval;

@@ -43,7 +43,7 @@ uint32_t openConnection(Library &lib, Connection &conn, uint32_t port) {
       rc != 0) {
     return rc;
   }
-  if (!platform::obtained(op->mutex.lock(platform::NamedMutex::kInfinite))) {
+  if (!lockPort(*op, platform::NamedMutex::kInfinite)) {
     return platform::kErrInvalidHandle;
   }
   RkSharedPortEntry &entry = table->Ports[port];
@@ -64,7 +64,7 @@ uint32_t closeConnection(Library &lib, Connection &conn) {
   if (table == nullptr) return RK_ERR_NO_SHARED_MEMORY;
   std::shared_ptr<OpenPort> op = conn.current();
   if (!op) return RK_ERR_NOT_OPEN;
-  const bool locked = platform::obtained(op->mutex.lock(platform::NamedMutex::kInfinite));
+  const bool locked = lockPort(*op, platform::NamedMutex::kInfinite);
   unregisterUser(table->Ports[op->port], static_cast<uint32_t>(op->serial->handle()),
                  platform::currentProcessId());
   op->serial.reset();

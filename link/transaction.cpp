@@ -19,9 +19,7 @@ bool crcValid(const Frame &f) {
 // Holds the port mutex for the life of a transaction.
 class PortLock {
  public:
-  explicit PortLock(OpenPort &op) : op_(op) {
-    locked_ = platform::obtained(op_.mutex.lock(kPortMutexWaitMs));
-  }
+  explicit PortLock(OpenPort &op) : op_(op) { locked_ = lockPort(op_, kPortMutexWaitMs); }
   ~PortLock() {
     if (locked_) op_.mutex.unlock();
   }
@@ -162,14 +160,18 @@ uint32_t transact(Connection &conn, const std::shared_ptr<OpenPort> &op, uint32_
     return last.lastQueued > kFrameCapacity ? RK_ERR_REPLY_TOO_LONG : RK_ERR_NO_REPLY;
   }
   const uint8_t function = request.bytes[1];
-  if (last.outcome == Attempt::Accepted && reply.bytes[0] == address &&
+  if (last.outcome == Attempt::Accepted && reply.length >= 4 && reply.bytes[0] == address &&
       (reply.bytes[1] & 0x7F) == function) {
     reply.length -= 2;
-    if ((reply.bytes[1] & 0x80) != 0) {
+    const bool exception = (reply.bytes[1] & 0x80) != 0;
+    // A frame that ends before its exception code, or before the data the
+    // request asked for, would leave the caller with stale values under a
+    // result that claims fresh ones.
+    if (exception && reply.length >= 3) {
       conn.countFailed(address);
-      return RK_ERR_EXCEPTION_BASE + (reply.length > 2 ? reply.bytes[2] : 0);
+      return RK_ERR_EXCEPTION_BASE + reply.bytes[2];
     }
-    return RK_OK;
+    if (!exception && reply.length + 2 >= expected) return RK_OK;
   }
   conn.countFailed(address);
   return RK_ERR_BAD_REPLY;

@@ -110,6 +110,11 @@ LockResult NamedMutex::lock(int timeoutMs) {
   }
 }
 
+uint32_t NamedMutex::waiting() const {
+  const auto *shared = static_cast<const SharedMutex *>(memory_.data());
+  return shared == nullptr ? 0 : shared->waiting.load();
+}
+
 void NamedMutex::unlock() {
   if (auto *shared = static_cast<SharedMutex *>(memory_.data())) {
     pthread_mutex_unlock(&shared->mutex);

@@ -45,6 +45,10 @@ class NamedMutex {
   LockResult lock(int timeoutMs);
   void unlock();
 
+  // How many threads of any process are waiting for it now (tests use it to
+  // know that a process has reached its wait).
+  uint32_t waiting() const;
+
  private:
   SharedMemory memory_;
 };

@@ -177,6 +177,95 @@ TEST_F(ExchangeTest, RepliesTooShortForTheRecordAreBadAndCopyNothing) {
   EXPECT_EQ(id, (std::array<uint8_t, 9>{9, 8, 7, 6, 5, 4, 3, 2, 1}));
 }
 
+// Replies with a valid CRC, from the right address and for the right
+// function, that carry less than the request asked for: stale data under a
+// result of 0 would pass for fresh. Those that carry at least what was asked
+// keep working, the byte-count byte not compared.
+TEST_F(ExchangeTest, RepliesShorterThanTheRequestAskedFor) {
+  using Buffer = std::array<uint8_t, 8>;
+  constexpr uint8_t kUntouched = 0xEE;
+  struct Case {
+    const char *what;
+    uint32_t function, count;
+    Reply reply;
+    uint32_t result;
+    Buffer after;  // the caller's buffer afterwards
+  };
+  const Buffer untouched{0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+  const Case cases[] = {
+      {"4 registers asked, byte count 4 and 2 sent", 3, 4, Reply::frame({1, 3, 4, 1, 2, 3, 4}),
+       RK_ERR_BAD_REPLY, untouched},
+      {"2 input registers asked, 3 bytes sent", 4, 2, Reply::frame({1, 4, 4, 1, 2, 3}),
+       RK_ERR_BAD_REPLY, untouched},
+      {"a register asked, only the byte count sent", 3, 1, Reply::frame({1, 3, 2}),
+       RK_ERR_BAD_REPLY, untouched},
+      {"a register asked, not even the byte count", 3, 1, Reply::frame({1, 3}), RK_ERR_BAD_REPLY,
+       untouched},
+      {"10 coils asked (2 bytes), 1 sent", 1, 10, Reply::frame({1, 1, 2, 0x55}), RK_ERR_BAD_REPLY,
+       untouched},
+      {"8 inputs asked, no data byte", 2, 8, Reply::frame({1, 2, 1}), RK_ERR_BAD_REPLY, untouched},
+      {"coil write echoed without its value", 5, 0, Reply::frame({1, 5, 0, 0}), RK_ERR_BAD_REPLY,
+       untouched},
+      {"register write echoed as address and function only", 6, 0, Reply::frame({1, 6}),
+       RK_ERR_BAD_REPLY, untouched},
+      {"coils write echoed without its count", 15, 8, Reply::frame({1, 15, 0, 0, 0}),
+       RK_ERR_BAD_REPLY, untouched},
+      {"registers write echoed without its count", 16, 2, Reply::frame({1, 16, 0, 0}),
+       RK_ERR_BAD_REPLY, untouched},
+      {"exception without its code", 3, 1, Reply::frame({1, 0x83}), RK_ERR_BAD_REPLY, untouched},
+      {"exception to a write without its code", 16, 2, Reply::frame({1, 0x90}), RK_ERR_BAD_REPLY,
+       untouched},
+      // At least what was asked: as before.
+      {"byte count 2 but 2 registers sent",
+       3,
+       2,
+       Reply::frame({1, 3, 2, 1, 2, 3, 4}),
+       RK_OK,
+       {2, 1, 4, 3, 0xEE, 0xEE, 0xEE, 0xEE}},
+      {"10 coils asked, 2 bytes sent, byte count 0",
+       1,
+       10,
+       Reply::frame({1, 1, 0, 0x0F, 0x03}),
+       RK_OK,
+       {0x0F, 0x03, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+      {"a register asked, 3 sent",
+       4,
+       1,
+       Reply::frame({1, 4, 6, 1, 2, 3, 4, 5, 6}),
+       RK_OK,
+       {2, 1, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+      {"registers write echoed with more", 16, 2, Reply::frame({1, 16, 0, 0, 0, 2, 9}), RK_OK,
+       untouched},
+      {"exception with a byte after its code", 3, 1, Reply::frame({1, 0x83, 3, 9}),
+       RK_ERR_ILLEGAL_VALUE, untouched},
+      {"device function without a defined reply", 97, 0, Reply::frame({1, 97}), RK_OK, untouched},
+      {"identification longer than 9 bytes",
+       96,
+       0,
+       Reply::frame({1, 96, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+       RK_OK,
+       {1, 2, 3, 4, 5, 6, 7, 8}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    RK_ResetStatistics(kPort, 1);
+    dev.clearRequests();
+    dev.script({c.reply});
+    // The 9 bytes of function 96 need room beyond the 8 compared.
+    uint8_t buffer[16];
+    std::memset(buffer, kUntouched, sizeof buffer);
+    EXPECT_EQ(RK_Exchange(kPort, 1, c.function, 0, c.count, buffer), c.result);
+    Buffer after;
+    std::memcpy(after.data(), buffer, after.size());
+    EXPECT_EQ(after, c.after);
+    const RkStatistics s = stats();
+    EXPECT_EQ(s.GoodReplies, 1u);
+    EXPECT_EQ(s.BadAttempts, 0u);
+    EXPECT_EQ(s.FailedExchanges, c.result == RK_OK ? 0u : 1u);
+    EXPECT_EQ(dev.requestCount(), 1u) << "a reply with a valid CRC is never retried";
+  }
+}
+
 TEST_F(ExchangeTest, ExceptionReply) {
   dev.script({Reply::exception(1, 3, 2)});
   uint16_t v = 0;

@@ -6,10 +6,13 @@
 #include <sys/file.h>
 #include <unistd.h>
 #include <atomic>
+#include <future>
 #include <memory>
 #include <thread>
 
 #include "link/connection.h"
+#include "platform/ipc_name.h"
+#include "platform/named_mutex.h"
 #include "platform/process.h"
 #include "rk.h"
 #include "tests/support/child_process.h"
@@ -21,6 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using rktest::ChildProcess;
+using rktest::Reply;
 
 constexpr uint32_t kPort = 1;  // COM2
 
@@ -154,6 +158,49 @@ TEST_F(SharingTest, HolderKilledWhileOwningThePortMutex) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(readHere(), RK_OK) << "the abandoned mutex is taken over";
   EXPECT_LT(std::chrono::steady_clock::now() - start, 9s) << "not a port-mutex time-out";
+}
+
+// A holder killed while it waits for its reply: the device answers it late,
+// within the dead holder's reply window, after the next user has taken the
+// port over. That answer must not be taken for the reply to the next user's
+// request (same address, function and length).
+TEST_F(SharingTest, LateReplyToAKilledHolderIsNotTheNextUsersReply) {
+  registers.setReg(20, 0x2020);
+  std::promise<void> killed;
+  std::shared_future<void> holderDead = killed.get_future().share();
+  // The device takes 50 ms over each request, and answers the first
+  // holder's (register 10) only once that holder is dead.
+  dev.setHandler([holderDead, this](const rktest::Bytes &q) {
+    if (q.size() >= 4 && q[3] == 10) {
+      holderDead.wait_for(10s);
+      return Reply::frame({1, 3, 2, 0x10, 0x10}, 50ms);
+    }
+    Reply r = registers(q);
+    for (Reply::Piece &p : r.pieces)
+      p.delay += 50ms;
+    return r;
+  });
+  platform::NamedMutex portMutex;
+  ASSERT_EQ(portMutex.open(platform::ipcName("RK_MUTEX_COM" + std::to_string(kPort))), 0u);
+
+  auto a = helper();
+  ASSERT_EQ(a->ask(openCmd(57600, 50, 5000)), code(RK_OK));
+  auto b = helper();
+  ASSERT_EQ(b->ask(openCmd(57600, 10, 400)), code(RK_OK));
+  a->send("get 1 1 10");
+  ASSERT_TRUE(dev.waitForRequests(1)) << "the holder's request is out";
+  const uint32_t waitingBefore = portMutex.waiting();
+  b->send("get 1 1 20");
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (portMutex.waiting() == waitingBefore && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(portMutex.waiting(), waitingBefore + 1) << "the second user waits for the port";
+  a->kill();
+  killed.set_value();
+
+  EXPECT_EQ(b->readLine(), code(RK_OK) + " " + std::to_string(0x2020));
+  EXPECT_EQ(b->ask("get 1 1 20"), code(RK_OK) + " " + std::to_string(0x2020));
+  EXPECT_EQ(dev.requestCount(), 3u);
 }
 
 TEST_F(SharingTest, DeadProcessPairIsDropped) {

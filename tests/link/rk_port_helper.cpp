@@ -3,6 +3,7 @@
 // line on its standard output:
 //   open PORT BAUD POLL TIMEOUT   -> result code of RK_Open
 //   read PORT ADDRESS             -> result code of reading register 0 (function 3)
+//   get PORT ADDRESS REGISTER     -> result code and value of reading that register
 //   baud PORT                     -> BaudRate of RK_GetParamBlock
 //   close PORT                    -> result code of RK_Close
 //   delete PORT ADDRESS NAME      -> result code of RK_DeleteFile
@@ -33,6 +34,13 @@ int main() {
       in >> address;
       uint16_t value = 0;
       result = RK_Exchange(port, address, 3, 0, 1, &value);
+    } else if (cmd == "get") {
+      uint32_t address = 1, reg = 0;
+      in >> address >> reg;
+      uint16_t value = 0;
+      result = RK_Exchange(port, address, 3, reg, 1, &value);
+      std::cout << result << ' ' << value << std::endl;
+      continue;
     } else if (cmd == "baud") {
       RkParamBlock b{};
       b.Size = sizeof b;
