@@ -9,9 +9,12 @@ namespace dialogs {
 CComboF::CComboF(QWidget *parent) : QComboBox(parent) {
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
+  // What is typed is the number: no completion to a row that starts alike.
+  setCompleter(nullptr);
   // Connected before the dialog connects its own notifications, so the
   // value is committed when the dialog hears of the choice.
   connect(this, &QComboBox::activated, this, [this](int row) {
+    if (leaving_) return;
     setEditText(itemText(row));
     Commit();
   });
@@ -67,7 +70,11 @@ void CComboF::focusInEvent(QFocusEvent *event) {
 
 void CComboF::focusOutEvent(QFocusEvent *event) {
   if (event->reason() != Qt::PopupFocusReason && state_ != EntryState::Idle) Commit();
+  // Leaving, the edit part reports a text that matches a row as that row
+  // picked; no row was picked.
+  leaving_ = true;
   QComboBox::focusOutEvent(event);
+  leaving_ = false;
 }
 
 void CComboF::keyPressEvent(QKeyEvent *event) {

@@ -58,6 +58,7 @@ class CComboF : public QComboBox {
   float maximum_ = 0.0f;
   float value_ = 0.0f;
   EntryState state_ = EntryState::Idle;
+  bool leaving_ = false;  // the focus is going away
 };
 
 }  // namespace dialogs
