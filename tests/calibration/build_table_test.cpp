@@ -240,10 +240,10 @@ TEST_F(BuildTableTest, APointThatWouldSpoilTheFitIsRefused) {
     const auto same = [](const CalPoint &a, const CalPoint &b) {
       return a.u == b.u && a.ref == b.ref && a.y == b.y;
     };
-    EXPECT_TRUE(std::equal(cal().gapPoints.begin(), cal().gapPoints.end(),
-                           before.gapPoints.begin(), same));
-    EXPECT_TRUE(std::equal(cal().kwPoints.begin(), cal().kwPoints.end(), before.kwPoints.begin(),
-                           same));
+    EXPECT_TRUE(
+        std::equal(cal().gapPoints.begin(), cal().gapPoints.end(), before.gapPoints.begin(), same));
+    EXPECT_TRUE(
+        std::equal(cal().kwPoints.begin(), cal().kwPoints.end(), before.kwPoints.begin(), same));
     EXPECT_EQ(cal().gapComputed, before.gapComputed);
     EXPECT_EQ(cal().kwComputed, before.kwComputed);
     EXPECT_TRUE(allFinite(c.kw ? cal().kwComputed : cal().gapComputed));

@@ -87,12 +87,11 @@ TEST(Spline, BisectionPicksTheIntervalEndingAtAKnot) {
     double value;
   };
   const Case cases[] = {
-      {-5.0, 10},  // left of all knots: the first interval
-      {0.0, 10},   // the first knot: the first interval
-      {0.5, 10},  {1.0, 10},  // knot 1 ends interval 0
-      {1.0001, 20}, {2.0, 20},  {2.5, 30},
-      {3.0, 30},  // the last knot: the last interval
-      {100.0, 30},  // right of all knots: the last interval
+      {-5.0, 10},                                     // left of all knots: the first interval
+      {0.0, 10},                                      // the first knot: the first interval
+      {0.5, 10},    {1.0, 10},                        // knot 1 ends interval 0
+      {1.0001, 20}, {2.0, 20}, {2.5, 30}, {3.0, 30},  // the last knot: the last interval
+      {100.0, 30},                                    // right of all knots: the last interval
   };
   for (const Case &c : cases) {
     EXPECT_EQ(EvaluateSpline(3, t, c.u), c.value) << "u " << c.u;

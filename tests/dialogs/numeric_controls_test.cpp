@@ -32,8 +32,8 @@ constexpr ui::ControlTemplate kControls[] = {
     {ui::Kind::DefPushButton, 1, "OK", {30, 70, 50, 14}},
     {ui::Kind::PushButton, 2, "Cancel", {90, 70, 50, 14}},
 };
-constexpr ui::DialogTemplate kDialog{
-    900, "Числа", {150, 90}, {"Arial", 12}, ui::SysMenu, kControls};
+constexpr ui::DialogTemplate kDialog{900,           "Числа",     {150, 90},
+                                     {"Arial", 12}, ui::SysMenu, kControls};
 
 // The dialog, shown; it records the commands it gets.
 class NumberDialog : public ui::Dialog {
@@ -161,8 +161,7 @@ TEST_F(NumericControls, ComboClampsWholeNumbersAndRestoresTheRest) {
       {"in range", 1, 10000, "700", Qt::Key_Return, "700", EntryState::Entered, 700.0f},
       {"the start of a row is no row", 1, 10000, "7", Qt::Key_Return, "7", EntryState::Entered,
        7.0f},
-      {"above: clamped", 1, 10000, "20000", Qt::Key_Return, "10000", EntryState::Entered,
-       10000.0f},
+      {"above: clamped", 1, 10000, "20000", Qt::Key_Return, "10000", EntryState::Entered, 10000.0f},
       {"below: clamped", 1, 10000, "0.5", Qt::Key_Return, "1", EntryState::Entered, 1.0f},
       {"infinity: clamped", 1, 10000, "inf", Qt::Key_Return, "10000", EntryState::Entered,
        10000.0f},
