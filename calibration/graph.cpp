@@ -29,7 +29,7 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
 
 // Conversion to a pixel coordinate by truncation toward zero.
-int trunc(double v) {
+int toPixel(double v) {
   if (std::isnan(v)) return static_cast<int>(-kPixelLimit);
   return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
 }
@@ -53,7 +53,8 @@ void drawTable(QPainter &p, const GraphSetup &s, const GraphTable &t, int w, int
   const double scale = static_cast<float>(h / (s.yMax - s.yMin));
   QPolygon line(s.sampleCount);
   for (int m = 0; m < s.sampleCount; ++m) {
-    line.setPoint(m, trunc(m * step + x0 + 0.5), h - trunc((t.samples[m] - s.yMin) * scale + 0.5));
+    line.setPoint(m, toPixel(m * step + x0 + 0.5),
+                  h - toPixel((t.samples[m] - s.yMin) * scale + 0.5));
   }
   p.drawPolyline(line);
 }
@@ -91,12 +92,12 @@ std::vector<AxisLabel> axisLabels(const GraphSetup &s, int w, int h) {
   labels.reserve(kColumns + 1 + kRows);
   for (int k = 0; k <= kColumns; ++k) {
     const float v = s.xMin + k * (s.xMax - s.xMin) / kColumns;
-    labels.push_back({format2g(v), QPoint(trunc(k * w / double(kColumns)), h + kLabelGap), true});
+    labels.push_back({format2g(v), QPoint(toPixel(k * w / double(kColumns)), h + kLabelGap), true});
   }
   for (int l = 0; l < kRows; ++l) {
     const float v = s.yMin + l * (s.yMax - s.yMin) / kRows;
     labels.push_back(
-        {format2g(v), QPoint(-kOrdinateOffset, h - trunc(l * h / double(kRows))), false});
+        {format2g(v), QPoint(-kOrdinateOffset, h - toPixel(l * h / double(kRows))), false});
   }
   return labels;
 }
@@ -176,8 +177,8 @@ void CGraph::paintEvent(QPaintEvent *) {
     for (int i = 0; i < count; ++i) {
       const device::CalPoint &pt = s.points[i];
       if (pt.ref < 0.0f || pt.u < 0.0) continue;
-      const int ex = trunc(w * (pt.u - s.xMin) / (s.xMax - s.xMin) + 0.5);
-      const int ey = h - trunc(h * (pt.y - s.yMin) / (s.yMax - s.yMin) + 0.5);
+      const int ex = toPixel(w * (pt.u - s.xMin) / (s.xMax - s.xMin) + 0.5);
+      const int ey = h - toPixel(h * (pt.y - s.yMin) / (s.yMax - s.yMin) + 0.5);
       p.drawEllipse(QRect(QPoint(ex - kPointRadius, ey - kPointRadius),
                           QPoint(ex + kPointRadius - 1, ey + kPointRadius - 1)));
     }
