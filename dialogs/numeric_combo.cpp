@@ -2,7 +2,6 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
 
 namespace dialogs {
 
@@ -20,27 +19,9 @@ CComboF::CComboF(QWidget *parent) : QComboBox(parent) {
   });
 }
 
-void CComboF::setRange(float minimum, float maximum) {
-  minimum_ = minimum;
-  maximum_ = maximum;
-}
-
-std::optional<float> CComboF::takeEntered() {
-  if (state_ != EntryState::Entered) return std::nullopt;
-  state_ = EntryState::Idle;
-  return value_;
-}
-
 void CComboF::SetValue(float x, bool noClamp, bool force) {
-  if (!force && state_ != EntryState::Idle) return;
-  if (!noClamp) {
-    if (x < minimum_) {
-      x = minimum_;
-    } else if (x > maximum_) {
-      x = maximum_;
-    }
-  }
-  value_ = x;
+  if (!takesUpdate(force)) return;
+  value_ = noClamp ? x : clamped(x);
   showValue();
 }
 
@@ -60,16 +41,13 @@ void CComboF::showValue() {
   if (currentText() != t) setEditText(t);
 }
 
-// The focus going to the dropped-down list and coming back from it is no
-// leaving and no entering.
-
 void CComboF::focusInEvent(QFocusEvent *event) {
-  if (event->reason() != Qt::PopupFocusReason) state_ = EntryState::Editing;
+  if (!isPopupFocus(event)) state_ = EntryState::Editing;
   QComboBox::focusInEvent(event);
 }
 
 void CComboF::focusOutEvent(QFocusEvent *event) {
-  if (event->reason() != Qt::PopupFocusReason && state_ != EntryState::Idle) Commit();
+  if (!isPopupFocus(event) && state_ != EntryState::Idle) Commit();
   // Leaving, the edit part reports a text that matches a row as that row
   // picked; no row was picked.
   leaving_ = true;
@@ -78,21 +56,15 @@ void CComboF::focusOutEvent(QFocusEvent *event) {
 }
 
 void CComboF::keyPressEvent(QKeyEvent *event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      Commit();
-      window()->setFocus(Qt::OtherFocusReason);
-      event->accept();
-      return;
-    case Qt::Key_Escape:
-      state_ = EntryState::Idle;
-      showValue();
-      window()->setFocus(Qt::OtherFocusReason);
-      event->accept();
-      return;
-    default:
-      QComboBox::keyPressEvent(event);
+  if (isEnter(event)) {
+    Commit();
+    leaveToDialog(*this, event);
+  } else if (isEscape(event)) {
+    state_ = EntryState::Idle;
+    showValue();
+    leaveToDialog(*this, event);
+  } else {
+    QComboBox::keyPressEvent(event);
   }
 }
 

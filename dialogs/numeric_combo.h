@@ -14,30 +14,16 @@
 #pragma once
 
 #include <QComboBox>
-#include <optional>
 
 #include "dialogs/numeric_entry.h"
 
 namespace dialogs {
 
-class CComboF : public QComboBox {
+class CComboF : public QComboBox, public NumericEntry {
   Q_OBJECT
 
  public:
   explicit CComboF(QWidget *parent = nullptr);
-
-  // The clamp bounds; 0 .. 0 at first.
-  void setRange(float minimum, float maximum);
-  float minimum() const { return minimum_; }
-  float maximum() const { return maximum_; }
-
-  float value() const { return value_; }
-
-  EntryState state() const { return state_; }
-  // The owner sets Idle after taking a committed value.
-  void setState(EntryState s) { state_ = s; }
-  // The committed value, if there is one; the state goes back to Idle.
-  std::optional<float> takeEntered();
 
   // Sets the value and rewrites the text, unless `force` is false and the
   // state is not Idle. Unless `noClamp`, x is first clamped to the range.
@@ -54,10 +40,6 @@ class CComboF : public QComboBox {
  private:
   void showValue();
 
-  float minimum_ = 0.0f;
-  float maximum_ = 0.0f;
-  float value_ = 0.0f;
-  EntryState state_ = EntryState::Idle;
   bool leaving_ = false;  // the focus is going away
 };
 

@@ -19,7 +19,6 @@
 #pragma once
 
 #include <QLineEdit>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,26 +26,14 @@
 
 namespace dialogs {
 
-class CEdit1 : public QLineEdit {
+class CEdit1 : public QLineEdit, public NumericEntry {
   Q_OBJECT
 
  public:
   explicit CEdit1(QWidget *parent = nullptr);
 
-  // The values a user may commit (both included); 0 .. 0 at first.
-  void setRange(float minimum, float maximum);
-  float minimum() const { return minimum_; }
-  float maximum() const { return maximum_; }
-
-  float value() const { return value_; }
   // The printf format of the text, "%g" at first.
   const std::string &format() const { return format_; }
-
-  EntryState state() const { return state_; }
-  // The owner sets Idle after taking a committed value.
-  void setState(EntryState s) { state_ = s; }
-  // The committed value, if there is one; the state goes back to Idle.
-  std::optional<float> takeEntered();
 
   // Sets the value and rewrites the text, unless `force` is false and the
   // state is not Idle (the user's entry has priority). Unless `noClamp`, x is
@@ -65,11 +52,7 @@ class CEdit1 : public QLineEdit {
  private:
   void showValue();
 
-  float minimum_ = 0.0f;
-  float maximum_ = 0.0f;
-  float value_ = 0.0f;
   std::string format_ = "%g";
-  EntryState state_ = EntryState::Idle;
 };
 
 }  // namespace dialogs

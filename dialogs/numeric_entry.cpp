@@ -2,6 +2,10 @@
 
 #include <locale.h>
 
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QWidget>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +43,35 @@ bool skipDigits(std::string_view f, size_t &i) {
 }
 
 }  // namespace
+
+std::optional<float> NumericEntry::takeEntered() {
+  if (state_ != EntryState::Entered) return std::nullopt;
+  state_ = EntryState::Idle;
+  return value_;
+}
+
+float NumericEntry::clamped(float x) const {
+  if (x < minimum_) return minimum_;
+  if (x > maximum_) return maximum_;
+  return x;
+}
+
+bool NumericEntry::isPopupFocus(const QFocusEvent *event) {
+  return event->reason() == Qt::PopupFocusReason;
+}
+
+bool NumericEntry::isEnter(const QKeyEvent *event) {
+  return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+bool NumericEntry::isEscape(const QKeyEvent *event) {
+  return event->key() == Qt::Key_Escape;
+}
+
+void NumericEntry::leaveToDialog(QWidget &control, QKeyEvent *event) {
+  control.window()->setFocus(Qt::OtherFocusReason);
+  event->accept();
+}
 
 bool parseWholeNumber(const QString &text, float &x) {
   const std::string bytes = text.toStdString();
