@@ -138,8 +138,31 @@ class TQVZ2 {
   bool sendFile(const std::string &remoteName, const std::string &localPath, void *owner = nullptr);
 
   // ---- Calibration data; user-interface thread only ----
+  // Points and computed tables (calibration_data.h). Change points through
+  // setCalPoint, which keeps the computed table in step with them.
   CalibrationData &calibration() { return cal_; }
   const CalibrationData &calibration() const { return cal_; }
+
+  // Takes point `index` of the S set (kw false, 0-9) or the Kw set (kw true,
+  // 0-7) at voltage u, or clears it with u = -1.0, then rebuilds that set's
+  // computed table. An S point's ordinate is its own reference gap (y is not
+  // used); a Kw point gets y as its coefficient and the present gap valueSZ as
+  // its ref (-1.0 when cleared). Refused (false; points and table unchanged)
+  // for an index outside the set, and for a point that would take part in the
+  // fit with a voltage or ordinate that is not a finite float, or with the
+  // voltage of another valid point of its set (two knots at one abscissa have
+  // no spline through them).
+  bool setCalPoint(int index, double u, bool kw, double y);
+  // Refits the natural spline through the valid points of the S set (kw
+  // false) or the Kw set and samples it into gapComputed or kwComputed: 750
+  // samples between the lowest and the highest voltage, clamped to 0..6 (S)
+  // or 0..1000 (Kw). One valid point: a flat table over 0..2.5 V. None: the
+  // no-curve marker in entry 0, the rest left as it was.
+  void buildTable(bool kw);
+  // Kw of the sensor's stored kwTable (as last read) at gap voltage u: the
+  // nearest sample inside kwTableMinUs..kwTableMaxUs, the first below it, the
+  // last from its top on; 1.0 where the sample is not positive.
+  float lookupKw(float u) const;
 
  private:
   class Hold;

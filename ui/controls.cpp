@@ -147,8 +147,9 @@ QWidget *createControl(const ControlTemplate &c, const DialogUnits &units, QWidg
   QWidget *w = makeWidget(c, parent);
   if (c.id != kNoId) w->setObjectName(QString::number(c.id));
   QRect r = units.toPixels(c.rect);
-  if (c.kind == Kind::ComboList || c.kind == Kind::ComboEdit) {
-    // The template's height includes the dropped-down list.
+  if (qobject_cast<QComboBox *>(w)) {
+    // The template's height includes the dropped-down list (custom combo
+    // boxes too).
     r.setHeight(std::min(r.height(), w->sizeHint().height()));
   }
   w->setGeometry(r);
