@@ -8,6 +8,8 @@
 
 #include "app/about_dialog.h"
 #include "app/globals.h"
+#include "calibration/graph.h"
+#include "dialogs/numeric_entry.h"
 #include "resources/icon.h"
 #include "resources/main_dialog.h"
 #include "resources/strings.h"
@@ -40,6 +42,9 @@ CSentuneDlg::CSentuneDlg(const std::string &exePath, const std::string &commandL
   dataDir_ = paths.dataDir;
   makeDirectory(std::filesystem::path(iniPath).parent_path());  // new only in the fallback place
   makeDirectory(dataDir_);
+  // The widgets that the dialogs' templates name.
+  dialogs::registerNumericControls();
+  calibration::registerGraph();
 }
 
 CSentuneDlg::~CSentuneDlg() {
