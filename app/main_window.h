@@ -13,6 +13,7 @@
 #include "ui/dialog.h"
 
 class QContextMenuEvent;
+class QPaintEvent;
 
 namespace app {
 
@@ -43,6 +44,8 @@ class CSentuneDlg : public ui::Dialog {
   void onCommand(int id, ui::Notification n) override;
   void onTimer(int id) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  // Minimised, the window shows the application icon.
+  void paintEvent(QPaintEvent *event) override;
 
  private:
   void refresh();
@@ -53,6 +56,14 @@ class CSentuneDlg : public ui::Dialog {
   void refreshButtons(int kind);
   void refreshTestSignal(int kind);
   void showAbout();
+  // Sensor settings (app/settings_commands.cpp): runs command id, false when
+  // it is none of them.
+  bool settingsCommand(int id);
+  void changeExchange();
+  void changeNumber();
+  void changeSetpoints();
+  void changeAdditional();
+  void changeChannelFlag(int id);
   void setText(int id, const std::string &text);
   // The last-error line: the poll's error, else the failure of the user's
   // last command, which a good poll would otherwise wipe at once.
