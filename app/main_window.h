@@ -13,7 +13,6 @@
 #include "ui/dialog.h"
 
 class QContextMenuEvent;
-class QPaintEvent;
 
 namespace app {
 
@@ -44,8 +43,6 @@ class CSentuneDlg : public ui::Dialog {
   void onCommand(int id, ui::Notification n) override;
   void onTimer(int id) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
-  // Minimised, the window shows the application icon.
-  void paintEvent(QPaintEvent *event) override;
 
  private:
   void refresh();

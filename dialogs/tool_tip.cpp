@@ -134,7 +134,6 @@ void ToolTip::show() {
   }
   tip_->move(at);
   tip_->show();
-  tip_->raise();
 }
 
 void ToolTip::hide() {

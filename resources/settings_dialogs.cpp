@@ -23,12 +23,13 @@ constexpr ui::ControlTemplate kNumberControls[] = {
 };
 
 // Labels sit two units below the top of their field, so that their text
-// stands level with the field's. Labels 2000-2005 are filled by sensor kind.
+// stands level with the field's; every field starts at x 185, so that the
+// column is straight. Labels 2000-2005 are filled by sensor kind.
 constexpr ui::ControlTemplate kSetpointsControls[] = {
-    {Kind::Static, kSetpointLabelFirst + 0, "", {18, 20, 160, 9}},
-    {Kind::Edit, kWarn1Edit, "", {186, 18, 55, 14}},
-    {Kind::Static, kSetpointLabelFirst + 1, "", {18, 39, 160, 9}},
-    {Kind::Edit, kAlarm1Edit, "", {186, 37, 55, 14}},
+    {Kind::Static, kSetpointLabelFirst + 0, "", {17, 20, 160, 9}},
+    {Kind::Edit, kWarn1Edit, "", {185, 18, 55, 14}},
+    {Kind::Static, kSetpointLabelFirst + 1, "", {17, 39, 160, 9}},
+    {Kind::Edit, kAlarm1Edit, "", {185, 37, 55, 14}},
     {Kind::Static, kSetpointLabelFirst + 2, "", {17, 58, 160, 9}},
     {Kind::Edit, kWarn2Edit, "", {185, 56, 55, 14}},
     {Kind::Static, kSetpointLabelFirst + 3, "", {17, 77, 160, 9}},
@@ -62,7 +63,8 @@ constexpr ui::ControlTemplate kAdditionalControls[] = {
     {Kind::Edit, kAdcMaxVoltageEdit, "", {185, 34, 55, 14}},
     {Kind::Static, 2002, "Задержка после перегрузки АЦП, мс", {17, 55, 160, 9}},
     {Kind::Edit, kAdcOverloadDelayEdit, "", {185, 53, 55, 14}},
-    {Kind::Static, 2003, "Макс. изм. СКЗ виброск. за цикл измерения, мм/с", {17, 73, 160, 9}},
+    // Two lines: the text is wider than the column.
+    {Kind::Static, 2003, "Макс. изм. СКЗ виброск. за цикл измерения, мм/с", {17, 70, 160, 17}},
     {Kind::Edit, kMaxRmsStepEdit, "", {185, 71, 55, 14}},
     {Kind::Static, 2004, "Максимальное значение линии спектра", {17, 91, 160, 9}},
     {Kind::Edit, kMaxSpectrumLineEdit, "", {185, 89, 55, 14}},
