@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <QWidget>
+#include <algorithm>
 
 namespace dialogs {
 
