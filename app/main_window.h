@@ -53,6 +53,14 @@ class CSentuneDlg : public ui::Dialog {
   void refreshButtons(int kind);
   void refreshTestSignal(int kind);
   void showAbout();
+  // Sensor settings (app/settings_commands.cpp): runs command id, false when
+  // it is none of them.
+  bool settingsCommand(int id);
+  void changeExchange();
+  void changeNumber();
+  void changeSetpoints();
+  void changeAdditional();
+  void changeChannelFlag(int id);
   void setText(int id, const std::string &text);
   // The last-error line: the poll's error, else the failure of the user's
   // last command, which a good poll would otherwise wipe at once.

@@ -5,10 +5,12 @@
 
 namespace resources {
 
-// String ids used by the main window.
+// String ids used by the main window and the setpoints dialog.
 enum StringId : int {
   kStrAbout = 101,           // "&О программе..."
   kStrBlank = 102,           // " ": a label without a channel
+  kStrSetpointName1 = 1000,  // 1000-1005: setpoints dialog labels, gap and vibration sensor
+  kStrSetpointName2 = 1010,  // 1010-1015: setpoints dialog labels, three-component sensor
   kStrSetpointKind1 = 1020,  // 1020-1025: setpoint labels of a gap and vibration sensor
   kStrSetpointKind2 = 1030,  // 1030-1035: setpoint labels of a three-component sensor
   kStrRowS = 1040,
