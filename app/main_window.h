@@ -53,6 +53,7 @@ class CSentuneDlg : public ui::Dialog {
   void refreshButtons(int kind);
   void refreshTestSignal(int kind);
   void showAbout();
+  void searchSensor();  // 1003, app/search_command.cpp
   void setText(int id, const std::string &text);
   // The last-error line: the poll's error, else the failure of the user's
   // last command, which a good poll would otherwise wipe at once.
