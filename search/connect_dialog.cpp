@@ -56,8 +56,8 @@ void addItem(QListWidget *list, const QString &text, int data, bool checked) {
 
 CConnect::CConnect(QWidget *parent)
     : ui::Dialog(kConnectDialog, parent),
-      scan_(prober_, {tableText(kStrIdFormat), tableText(kStrSearchDisplay),
-                      tableText(kStrNotFound)}) {}
+      scan_(prober_,
+            {tableText(kStrIdFormat), tableText(kStrSearchDisplay), tableText(kStrNotFound)}) {}
 
 void CConnect::onInit() {
   fillPorts();
