@@ -121,14 +121,22 @@ void CConnect::display() {
   enableItem(kConnectCancel, c.cancelEnabled);
   setItemText(kConnectTrying, QString::fromStdString(scan_.tryingText()));
   setItemText(kConnectSelected, QString::fromStdString(scan_.selectedText()));
+  // Enter then takes the sensor found rather than pressing the "Поиск"
+  // that still has the focus from its click and would start anew.
+  if (focusSelect_ && c.selectEnabled) {
+    focusSelect_ = false;
+    if (QWidget *select = item(kConnectSelect)) select->setFocus();
+  }
 }
 
 void CConnect::onTimer(int id) {
   if (id != kTimerId) return;
+  const bool wasSearching = scan_.searching();
   scan_.tick(choice(), [this] {
     display();
     repaint();  // the combination is on the screen before the probe blocks the thread
   });
+  if (wasSearching && !scan_.searching() && !scan_.selectedString().empty()) focusSelect_ = true;
   display();
   // The next tick comes a full period after this one ended, so that a click
   // made during a probe (queued meanwhile) is handled first: "Стоп" takes

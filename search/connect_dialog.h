@@ -45,6 +45,7 @@ class CConnect : public ui::Dialog {
 
   RkProber prober_;
   Scan scan_;
+  bool focusSelect_ = false;  // a sensor was found: "Выбор" takes the focus once usable
 };
 
 }  // namespace search
