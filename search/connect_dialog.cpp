@@ -15,7 +15,6 @@ namespace {
 
 using namespace resources;
 
-constexpr int kHighestAddress = 247;
 constexpr int kInitialTo = 6;
 
 std::string tableText(int id) {
@@ -63,11 +62,11 @@ void CConnect::onInit() {
   fillPorts();
   fillSpeeds();
   if (auto *from = control<ui::SpinButton>(kConnectFromSpin)) {
-    from->setRange(0, kHighestAddress);
-    from->setPos(0);
+    from->setRange(kLowestAddress, kHighestAddress);
+    from->setPos(kLowestAddress);
   }
   if (auto *to = control<ui::SpinButton>(kConnectToSpin)) {
-    to->setRange(0, kHighestAddress);
+    to->setRange(kLowestAddress, kHighestAddress);
     to->setPos(kInitialTo);
   }
   scan_.tick(choice());  // idle: the buttons as the choice allows, from the start

@@ -9,9 +9,6 @@ namespace search {
 
 namespace {
 
-constexpr int kLowestAddress = 0;
-constexpr int kHighestAddress = 247;
-
 bool ticked(const std::vector<bool> &ticks, int index) {
   return index >= 0 && static_cast<std::size_t>(index) < ticks.size() &&
          ticks[static_cast<std::size_t>(index)];

@@ -24,6 +24,10 @@
 
 namespace search {
 
+// Modbus addresses a search may try.
+inline constexpr int kLowestAddress = 0;
+inline constexpr int kHighestAddress = 247;
+
 // What the user has chosen in the dialog at this moment.
 struct Choice {
   std::vector<bool> ports;      // tick of each port item; missing items count as unticked
