@@ -35,8 +35,8 @@ class NamedObjects : public ::testing::Test {
   // A helper that loads the library with the helpers' suffix.
   std::unique_ptr<ChildProcess> helper() {
     ::setenv("RK_IPC_SUFFIX", suffix_.c_str(), 1);
-    auto child = std::make_unique<ChildProcess>(
-        rktest::executableDirectory() + "/rk_port_helper", std::vector<std::string>{});
+    auto child = std::make_unique<ChildProcess>(rktest::executableDirectory() + "/rk_port_helper",
+                                                std::vector<std::string>{});
     ::setenv("RK_IPC_SUFFIX", base_.c_str(), 1);
     return child;
   }
