@@ -103,7 +103,7 @@ frames() {
 }
 before=$(frames)
 PATH=$root/usr/bin:$PATH RK_COM2=$work/tty QT_QPA_PLATFORM=offscreen \
-  SENTUNE_LUSBAPI=$lib/qvzsim/libe140sim.so sh -c "exec $command" >"$work/sentune.out" 2>&1 &
+  SENTUNE_LUSBAPI=$lib/qvzsim/libe140sim.so sh -c "exec $command" >"$work/sentune.out" 2>&1 3>&- &
 spid=$!
 for _ in $(seq 100); do
   [ "$(frames)" -gt $((before + 3)) ] && break
