@@ -53,11 +53,15 @@ bool SharedMemory::markUser() {
     rc = ::flock(fd_, LOCK_SH);
   } while (rc != 0 && errno == EINTR);
   struct stat st {};
-  return rc == 0 && ::fstat(fd_, &st) == 0 && st.st_nlink > 0;
+  if (rc != 0 || ::fstat(fd_, &st) != 0 || st.st_nlink == 0) return false;
+  markedBy_ = ::getpid();
+  return true;
 }
 
 bool SharedMemory::soleUser() {
-  return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+  // A process forked from the marking one shares its lock (one open file)
+  // and would get it exclusively at once: it is no user of its own.
+  return fd_ >= 0 && markedBy_ == ::getpid() && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }
 
 void SharedMemory::unlink(const std::string &name) {

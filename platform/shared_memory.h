@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include <sys/types.h>
+
 namespace platform {
 
 class SharedMemory {
@@ -37,7 +39,8 @@ class SharedMemory {
   // leads to this object (its last user removed it meanwhile): close and
   // open again.
   bool markUser();
-  // True when no other process is a user of the object. This process then
+  // True when no other process is a user of the object (and this one, not
+  // a child forked from it, marked itself). This process then
   // holds it alone until close, and may remove the names of its family
   // without pulling them from under anyone: a process that opens the
   // object meanwhile waits in markUser and finds it removed.
@@ -54,7 +57,8 @@ class SharedMemory {
 
   void *data_ = nullptr;
   size_t size_ = 0;
-  int fd_ = -1;  // kept for the user mark
+  int fd_ = -1;         // kept for the user mark
+  pid_t markedBy_ = 0;  // the process that marked itself a user
 };
 
 }  // namespace platform

@@ -92,6 +92,19 @@ TEST_F(NamedObjects, KilledUserLeavesThemToTheNextLastUser) {
   EXPECT_TRUE(objects().empty());
 }
 
+// A child forked from a user shares its lock on the table; its exit must not
+// take the objects from under its parent.
+TEST_F(NamedObjects, ForkedChildRemovesNothing) {
+  auto a = helper();
+  ASSERT_EQ(a->ask(kOpen), "0");
+  ASSERT_EQ(a->ask("fork"), "0");
+  EXPECT_EQ(objects().size(), 3u);
+  EXPECT_EQ(a->ask(kRead), "0");
+  a->send("exit");
+  ASSERT_EQ(a->wait(), 0);
+  EXPECT_TRUE(objects().empty());
+}
+
 // A process that loads the library while the last user is leaving gets a
 // working table: the old one, or a new one once the old is gone.
 TEST_F(NamedObjects, ArrivalDuringRemovalGetsAWorkingTable) {
