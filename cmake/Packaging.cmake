@@ -4,14 +4,14 @@
 #   librk1     librk.so.1 (a library package is named after its SONAME)
 #   librk-dev  rk.h, librk.so, rk.pc, the CMake package rk, rk(3), the C example
 #   qvzsim     the simulated sensor, the simulated E-140 module, qvzsim(1)
+set(SENTUNE_MAINTAINER "sentune developers <sentune@example.org>"
+    CACHE STRING "Maintainer field of the Debian packages")
 add_subdirectory(packaging)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sentune)
 set(CPACK_PACKAGE_VENDOR "sentune")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(SENTUNE_MAINTAINER "sentune developers <sentune@example.org>"
-    CACHE STRING "Maintainer field of the Debian packages")
 set(CPACK_PACKAGE_CONTACT "${SENTUNE_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)

@@ -95,10 +95,12 @@ int runWorker(const Options &o, int slot, uint16_t id) {
     } else if (in[0] != id) {
       ++foreign;
       std::printf("foreign %u %u\n", id, in[0]);
+      std::fflush(stdout);
     } else {
       if (known && !possible.contains(in[1])) {
         ++stale;
         std::printf("stale %u %u\n", id, in[1]);
+        std::fflush(stdout);
       }
       possible = {in[1]};
       known = true;

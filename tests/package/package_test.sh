@@ -46,7 +46,8 @@ for f in usr/bin/sentune usr/share/applications/sentune.desktop usr/share/man/ma
          "usr/lib/$triplet/pkgconfig/rk.pc" "usr/lib/$triplet/cmake/rk/rkConfig.cmake" \
          usr/share/man/man3/rk.3.gz usr/share/man/man3/RK_SendFile.3.gz \
          usr/share/doc/librk-dev/examples/rk_example.c usr/bin/qvzsim \
-         "usr/lib/$triplet/qvzsim/libe140sim.so" usr/share/man/man1/qvzsim.1.gz; do
+         "usr/lib/$triplet/qvzsim/libe140sim.so" usr/share/man/man1/qvzsim.1.gz \
+         usr/share/doc/{sentune,librk1,librk-dev,qvzsim}/{copyright,changelog.Debian.gz}; do
   [ -e "$root/$f" ] || fail "missing /$f"
 done
 objdump -p "$lib/librk.so.1" | grep -q 'SONAME *librk.so.1$' || fail "SONAME of librk.so.1"
