@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/startup_config.h"
+#include "app/termination_signals.h"
 
 namespace app {
 
@@ -14,6 +15,7 @@ SentuneApplication::SentuneApplication(int &argc, char **argv)
 }
 
 int SentuneApplication::runMainWindow() {
+  TerminationSignals endOnSignal;  // end through the main window's shutdown, not by the signal
   CSentuneDlg mainWindow(exePath_, commandLine_);
   mainWindow.runModal();
   return 0;

@@ -10,7 +10,8 @@ class SentuneApplication : public QApplication {
  public:
   SentuneApplication(int &argc, char **argv);
 
-  // Runs the main window until it closes and returns the exit status.
+  // Runs the main window until it closes, or until SIGTERM, SIGINT or SIGHUP
+  // asks the program to end, and returns the exit status (0 either way).
   int runMainWindow();
 
  private:

@@ -51,9 +51,13 @@ std::string dataDirBeside(std::string_view exePath) {
   return std::string(directoryOf(exePath)) + "Data/";
 }
 
+bool isBinDirectory(std::string_view dir) {
+  return dir == "bin/" || dir.ends_with("/bin/");
+}
+
 Paths choosePaths(std::string_view exePath) {
   const std::string dir(directoryOf(exePath));
-  if (!dir.empty() && ::access(dir.c_str(), W_OK) == 0) {
+  if (!dir.empty() && !isBinDirectory(dir) && ::access(dir.c_str(), W_OK) == 0) {
     return {iniPathBeside(exePath), dataDirBeside(exePath)};
   }
   return {xdgDir("XDG_CONFIG_HOME", ".config") + "/sentune/sentune.ini",

@@ -35,9 +35,14 @@ struct Paths {
   std::string dataDir;  // ends with '/'
 };
 
+// True for a directory (ending with '/') called "bin": where an installed
+// program lies (/usr/bin, /usr/local/bin, ~/.local/bin), among others'.
+bool isBinDirectory(std::string_view dir);
+
 // The INI file and Data directory beside the executable, or, when its
-// directory is not writable, $XDG_CONFIG_HOME/sentune/sentune.ini and
-// $XDG_DATA_HOME/sentune/Data/ (with the usual defaults under $HOME).
+// directory is not writable or is a bin directory (an installed program,
+// even one that root could write beside), $XDG_CONFIG_HOME/sentune/sentune.ini
+// and $XDG_DATA_HOME/sentune/Data/ (with the usual defaults under $HOME).
 Paths choosePaths(std::string_view exePath);
 
 }  // namespace app

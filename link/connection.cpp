@@ -1,5 +1,7 @@
 #include "link/connection.h"
 
+#include <string>
+
 #include "link/param_block.h"
 #include "link/port_open.h"
 #include "platform/ipc_name.h"
@@ -64,16 +66,40 @@ RkTransferInfo Connection::transferInfo() const {
   return transfer_;
 }
 
+namespace {
+
+// The named objects of the library, the table last: a process that finds the
+// table's name also finds the mutexes it guards.
+void removeNamedObjects() {
+  for (uint32_t port = 0; port < kPortCount; ++port)
+    platform::SharedMemory::unlink(platform::ipcName("RK_MUTEX_COM" + std::to_string(port)));
+  platform::SharedMemory::unlink(platform::ipcName("TRANSFER_MUTEX_NAME"));
+  platform::SharedMemory::unlink(platform::ipcName("RK_SHARED_COMS"));
+}
+
+}  // namespace
+
 Library::Library() {
   // A table that cannot be had leaves the library loaded: opens and closes
-  // then report RK_ERR_NO_SHARED_MEMORY.
-  table_.openOrCreate(platform::ipcName("RK_SHARED_COMS"), sizeof(RkSharedPortTable));
+  // then report RK_ERR_NO_SHARED_MEMORY. Every process marks itself a user of
+  // the table for as long as it has the library, so that the last one can
+  // remove the named objects; a table removed while we opened it is
+  // replaced by a new one.
+  const std::string table = platform::ipcName("RK_SHARED_COMS");
+  for (int round = 0; round < 100; ++round) {
+    if (table_.openOrCreate(table, sizeof(RkSharedPortTable)) != 0 || table_.markUser()) break;
+    table_.close();
+  }
   transferMutex_.open(platform::ipcName("TRANSFER_MUTEX_NAME"));
 }
 
 Library::~Library() {
   for (Connection &c : connections_)
     closeConnection(*this, c);
+  // The named objects go with their last user, as they do on systems where
+  // the kernel counts their handles. A process that ends without unloading
+  // (killed) leaves them to the next last user.
+  if (table_.isOpen() && table_.soleUser()) removeNamedObjects();
 }
 
 Library &library() {

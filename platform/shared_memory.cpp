@@ -1,6 +1,7 @@
 #include "platform/shared_memory.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,8 +40,28 @@ SharedMemory::~SharedMemory() {
 
 void SharedMemory::close() {
   if (data_ != nullptr) ::munmap(data_, size_);
+  if (fd_ >= 0) ::close(fd_);
   data_ = nullptr;
   size_ = 0;
+  fd_ = -1;
+}
+
+bool SharedMemory::markUser() {
+  if (fd_ < 0) return false;
+  int rc = 0;
+  do {
+    rc = ::flock(fd_, LOCK_SH);
+  } while (rc != 0 && errno == EINTR);
+  struct stat st {};
+  if (rc != 0 || ::fstat(fd_, &st) != 0 || st.st_nlink == 0) return false;
+  markedBy_ = ::getpid();
+  return true;
+}
+
+bool SharedMemory::soleUser() {
+  // A process forked from the marking one shares its lock (one open file)
+  // and would get it exclusively at once: it is no user of its own.
+  return fd_ >= 0 && markedBy_ == ::getpid() && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }
 
 void SharedMemory::unlink(const std::string &name) {
@@ -70,8 +91,12 @@ uint32_t SharedMemory::tryOpenExisting(const std::string &name, size_t size, boo
   }
   data_ = mapFd(fd, size);
   const uint32_t rc = data_ != nullptr ? 0 : lastErrorCode();
-  ::close(fd);
-  if (rc == 0) size_ = size;
+  if (rc == 0) {
+    size_ = size;
+    fd_ = fd;
+  } else {
+    ::close(fd);
+  }
   return rc;
 }
 
@@ -87,7 +112,6 @@ uint32_t SharedMemory::tryCreate(const std::string &name, size_t size, const Ini
       (p = mapFd(fd, size)) == nullptr) {
     rc = lastErrorCode();
   }
-  ::close(fd);
   if (rc == 0) {
     if (init) init(p);
     const std::string from = std::string(kShmDir) + temp;
@@ -100,10 +124,12 @@ uint32_t SharedMemory::tryCreate(const std::string &name, size_t size, const Ini
   ::shm_unlink(temp.c_str());
   if (rc != 0) {
     if (p != nullptr) ::munmap(p, size);
+    ::close(fd);
     return rc;
   }
   data_ = p;
   size_ = size;
+  fd_ = fd;
   return 0;
 }
 

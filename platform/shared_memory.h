@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include <sys/types.h>
+
 namespace platform {
 
 class SharedMemory {
@@ -27,8 +29,22 @@ class SharedMemory {
   uint32_t openOrCreate(const std::string &name, size_t size, const Initialiser &init = {},
                         bool *created = nullptr);
 
+  // Unmaps the object; a user mark of this process goes with it.
   void close();
   bool isOpen() const { return data_ != nullptr; }
+
+  // Marks this process as a user of the open object (a shared lock on it,
+  // held until close or the process ends, however it ends). Waits while the
+  // last user removes the object's family. False when the name no longer
+  // leads to this object (its last user removed it meanwhile): close and
+  // open again.
+  bool markUser();
+  // True when no other process is a user of the object (and this one, not
+  // a child forked from it, marked itself). This process then
+  // holds it alone until close, and may remove the names of its family
+  // without pulling them from under anyone: a process that opens the
+  // object meanwhile waits in markUser and finds it removed.
+  bool soleUser();
   void *data() const { return data_; }
   size_t size() const { return size_; }
 
@@ -41,6 +57,8 @@ class SharedMemory {
 
   void *data_ = nullptr;
   size_t size_ = 0;
+  int fd_ = -1;         // kept for the user mark
+  pid_t markedBy_ = 0;  // the process that marked itself a user
 };
 
 }  // namespace platform

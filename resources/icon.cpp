@@ -7,10 +7,8 @@
 
 namespace resources {
 
-namespace {
-
 // Drawn on a 64-unit square and scaled, so every size has the same picture.
-QPixmap drawIcon(int size) {
+QPixmap appIconPixmap(int size) {
   QPixmap pm(size, size);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
@@ -45,12 +43,10 @@ QPixmap drawIcon(int size) {
   return pm;
 }
 
-}  // namespace
-
 QIcon appIcon() {
   QIcon icon;
   for (int size : {16, 24, 32, 48, 64, 128, 256})
-    icon.addPixmap(drawIcon(size));
+    icon.addPixmap(appIconPixmap(size));
   return icon;
 }
 

@@ -3,11 +3,15 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 
 namespace resources {
 
 inline constexpr int kIconId = 128;
 
 QIcon appIcon();
+
+// The icon drawn at size x size pixels (the installed icon files come from it).
+QPixmap appIconPixmap(int size);
 
 }  // namespace resources

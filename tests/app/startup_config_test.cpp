@@ -70,8 +70,22 @@ TEST(Paths, AnUnwritableDirectoryMovesThemToTheUsersDirectories) {
   }
   const app::Paths missing = app::choosePaths(tmp + "/none/sentune");
   EXPECT_EQ(missing.iniPath, tmp + "/config/sentune/sentune.ini");
+  // An installed program keeps them in the user's directories even where it
+  // could write beside itself (root and /usr/bin, a user and ~/.local/bin).
+  std::filesystem::create_directories(tmp + "/usr/bin");
+  const app::Paths installed = app::choosePaths(tmp + "/usr/bin/sentune");
+  EXPECT_EQ(installed.iniPath, tmp + "/config/sentune/sentune.ini");
+  EXPECT_EQ(installed.dataDir, tmp + "/data/sentune/Data/");
   ::chmod((tmp + "/ro").c_str(), 0755);
   std::filesystem::remove_all(tmp);
+}
+
+TEST(Paths, BinDirectories) {
+  for (const char *dir : {"/usr/bin/", "/usr/local/bin/", "/home/u/.local/bin/", "bin/"})
+    EXPECT_TRUE(app::isBinDirectory(dir)) << dir;
+  for (const char *dir :
+       {"/opt/sentune/", "/home/u/cabinet/", "/srv/sbin/", "/q/bin.old/", "", "/usr/bin/sentune/"})
+    EXPECT_FALSE(app::isBinDirectory(dir)) << dir;
 }
 
 TEST(CoefficientFile, NamedAfterSensorAndMinute) {

@@ -8,7 +8,12 @@
 //   close PORT                    -> result code of RK_Close
 //   delete PORT ADDRESS NAME      -> result code of RK_DeleteFile
 //   send PORT ADDRESS NAME LOCAL  -> result code of RK_SendFile (no window)
+//   fork                          -> 0 once a forked child returned from main
+//                                    (and unloaded its copy of the library)
 //   exit                          -> returns from main (the library unloads)
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -60,6 +65,12 @@ int main() {
       result = RK_Close(port);
     } else if (cmd == "exit") {
       return 0;
+    } else if (cmd == "fork") {
+      const pid_t child = ::fork();
+      if (child == 0) return 0;
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      result = WIFEXITED(status) ? static_cast<uint32_t>(WEXITSTATUS(status)) : 1000u;
     }
     std::cout << result << std::endl;
   }

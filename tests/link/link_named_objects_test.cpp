@@ -1,0 +1,126 @@
+// rk's named objects (port table, port mutexes, transfer mutex) go with the
+// last process that uses them. The processes here are rk_port_helper
+// (librk.so) under a suffix of their own, which this test process never
+// opens, so they are the only users.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/pty_device.h"
+#include "tests/support/rk_test_env.h"
+
+namespace {
+
+using rktest::ChildProcess;
+
+class NamedObjects : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    suffix_ = rktest::ipcSuffix() + ".helpers." + info->name();
+    rktest::mapComPort(3, dev.path());
+    dev.setHandler(std::ref(registers));
+  }
+  // Whatever a failure left behind.
+  void TearDown() override {
+    for (const std::string &name : objects())
+      std::filesystem::remove("/dev/shm/" + name);
+  }
+
+  // A helper that loads the library with the helpers' suffix.
+  std::unique_ptr<ChildProcess> helper() {
+    ::setenv("RK_IPC_SUFFIX", suffix_.c_str(), 1);
+    auto child = std::make_unique<ChildProcess>(rktest::executableDirectory() + "/rk_port_helper",
+                                                std::vector<std::string>{});
+    ::setenv("RK_IPC_SUFFIX", base_.c_str(), 1);
+    return child;
+  }
+
+  // The names in /dev/shm that end with the helpers' suffix.
+  std::vector<std::string> objects() const {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator("/dev/shm")) {
+      const std::string name = e.path().filename().string();
+      if (name.size() > suffix_.size() && name.ends_with(suffix_)) names.push_back(name);
+    }
+    return names;
+  }
+
+  static constexpr const char *kOpen = "open 2 57600 5 200";  // COM3
+  static constexpr const char *kRead = "read 2 1";
+
+  const std::string base_ = rktest::ipcSuffix();
+  std::string suffix_;
+  rktest::RegisterDevice registers{1};
+  rktest::PtyDevice dev;
+};
+
+TEST_F(NamedObjects, GoWithTheLastUser) {
+  auto a = helper();
+  auto b = helper();
+  ASSERT_EQ(a->ask(kOpen), "0");
+  ASSERT_EQ(b->ask(kOpen), "0");
+  ASSERT_EQ(a->ask(kRead), "0");
+  EXPECT_EQ(objects().size(), 3u) << "table, transfer mutex, mutex of COM3";
+
+  a->send("exit");
+  ASSERT_EQ(a->wait(), 0);
+  EXPECT_EQ(objects().size(), 3u) << "b still uses them";
+  EXPECT_EQ(b->ask(kRead), "0");
+
+  b->send("exit");
+  ASSERT_EQ(b->wait(), 0);
+  EXPECT_TRUE(objects().empty());
+}
+
+TEST_F(NamedObjects, KilledUserLeavesThemToTheNextLastUser) {
+  auto a = helper();
+  ASSERT_EQ(a->ask(kOpen), "0");
+  a->kill();
+  EXPECT_EQ(objects().size(), 3u) << "a killed process removes nothing";
+
+  auto c = helper();
+  ASSERT_EQ(c->ask(kOpen), "0") << "the dead user's pair is dropped";
+  ASSERT_EQ(c->ask(kRead), "0");
+  c->send("exit");
+  ASSERT_EQ(c->wait(), 0);
+  EXPECT_TRUE(objects().empty());
+}
+
+// A child forked from a user shares its lock on the table; its exit must not
+// take the objects from under its parent.
+TEST_F(NamedObjects, ForkedChildRemovesNothing) {
+  auto a = helper();
+  ASSERT_EQ(a->ask(kOpen), "0");
+  ASSERT_EQ(a->ask("fork"), "0");
+  EXPECT_EQ(objects().size(), 3u);
+  EXPECT_EQ(a->ask(kRead), "0");
+  a->send("exit");
+  ASSERT_EQ(a->wait(), 0);
+  EXPECT_TRUE(objects().empty());
+}
+
+// A process that loads the library while the last user is leaving gets a
+// working table: the old one, or a new one once the old is gone.
+TEST_F(NamedObjects, ArrivalDuringRemovalGetsAWorkingTable) {
+  auto previous = helper();
+  ASSERT_EQ(previous->ask(kOpen), "0");
+  for (int round = 0; round < 10; ++round) {
+    previous->send("exit");
+    auto next = helper();
+    ASSERT_EQ(previous->wait(), 0);
+    ASSERT_EQ(next->ask(kOpen), "0") << "round " << round;
+    ASSERT_EQ(next->ask(kRead), "0") << "round " << round;
+    previous = std::move(next);
+  }
+  previous->send("exit");
+  ASSERT_EQ(previous->wait(), 0);
+  EXPECT_TRUE(objects().empty());
+}
+
+}  // namespace
