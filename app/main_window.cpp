@@ -78,6 +78,8 @@ void CSentuneDlg::onInit() {
 void CSentuneDlg::onCommand(int id, ui::Notification n) {
   if (id == 1) return;  // Enter: the main window has no OK button
   if (n == ui::Notification::Clicked) failedCommand_.clear();  // a new command of the user's
+  if (id == resources::kSearch && n == ui::Notification::Clicked) return searchSensor();
+  if (n == ui::Notification::Clicked && settingsCommand(id)) return;
   if (id == resources::kCalibrate && n == ui::Notification::Clicked && theDevice &&
       theDevice->snapshot().sensorKind() == 2)
     calibrateThreeAxis();

@@ -53,6 +53,15 @@ class CSentuneDlg : public ui::Dialog {
   void refreshButtons(int kind);
   void refreshTestSignal(int kind);
   void showAbout();
+  void searchSensor();  // 1003, app/search_command.cpp
+  // Sensor settings (app/settings_commands.cpp): runs command id, false when
+  // it is none of them.
+  bool settingsCommand(int id);
+  void changeExchange();
+  void changeNumber();
+  void changeSetpoints();
+  void changeAdditional();
+  void changeChannelFlag(int id);
   // 1008 for a three-component sensor: CConfig3K.
   void calibrateThreeAxis();
   // 1097 "Тест": CTestDlg.

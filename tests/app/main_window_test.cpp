@@ -20,6 +20,7 @@
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "resources/main_dialog.h"
+#include "search/connect_dialog.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/rk_test_env.h"
@@ -366,7 +367,16 @@ TEST_F(MainWindow, RunsModallyUntilEscAndThenReleasesEverything) {
     EXPECT_TRUE(waitUntil(
         [&] { return QRegularExpression("^\\s*-?\\d").match(w->itemText(kValueSZ)).hasMatch(); },
         kOnlineMs));
-    QTest::keyClick(w.get(), Qt::Key_Return);  // Enter does not close the main window
+    // Enter presses the focused button, "Поиск..." here, and never closes the
+    // main window, which has no OK button.
+    bool searched = false;
+    testsupport::whenModal<search::CConnect>([&](search::CConnect &d) {
+      searched = true;
+      QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    w->item(kSearch)->setFocus();
+    QTest::keyClick(w.get(), Qt::Key_Return);
+    EXPECT_TRUE(searched);
     EXPECT_TRUE(w->isVisible());
     QTest::keyClick(w.get(), Qt::Key_Escape);
   });
