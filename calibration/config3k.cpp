@@ -1,6 +1,7 @@
 #include "calibration/config3k.h"
 
 #include "adc/te140.h"
+#include "calibration/config_dac.h"
 #include "dialogs/numeric_combo.h"
 #include "dialogs/numeric_edit.h"
 #include "resources/config3k_dialog.h"
@@ -135,6 +136,18 @@ void CConfig3K::takeAdcValue(int voltageEdit) {
   e->Commit();
 }
 
+void CConfig3K::calibrateDac() {
+  // The timer keeps firing under the DAC dialog's loop; its ticks do nothing.
+  timerEnabled_ = false;
+  {
+    CConfigDAC dac(dev_, this);
+    dac.setWindowIcon(windowIcon());
+    dac.runModal();
+  }
+  dev_.dacOutputNormal();
+  timerEnabled_ = true;
+}
+
 void CConfig3K::onCommand(int id, ui::Notification n) {
   if (n == ui::Notification::Clicked) {
     for (const AxisControls &a : kAxes) {
@@ -149,6 +162,10 @@ void CConfig3K::onCommand(int id, ui::Notification n) {
     }
     if (id == k3KRestart) {
       dev_.restartSensor();
+      return;
+    }
+    if (id == k3KDacCalibration) {
+      calibrateDac();
       return;
     }
   }

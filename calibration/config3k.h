@@ -50,6 +50,9 @@ class CConfig3K : public ui::Dialog {
   bool adcVolts(double &volts) const;
   // Puts the ADC's value into a reference voltage edit and commits it there.
   void takeAdcValue(int voltageEdit);
+  // "Калибровка ЦАП": CConfigDAC with this dialog's ticks paused, then the
+  // current output back to normal operation.
+  void calibrateDac();
   dialogs::CEdit1 *edit(int id) const;
 
   device::TQVZ2 &dev_;

@@ -18,9 +18,11 @@
 
 #include "adc/te140.h"
 #include "calibration/config3k.h"
+#include "calibration/config_dac.h"
 #include "device/qvz2.h"
 #include "dialogs/numeric_edit.h"
 #include "resources/config3k_dialog.h"
+#include "resources/dac_dialog.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/sim_bench.h"
@@ -311,6 +313,28 @@ TEST_F(Config3K, ReferenceAdcButtonsNeedAMeasurement) {
     }
     TearDown();
   }
+}
+
+TEST_F(Config3K, DacCalibrationPausesTheTicksAndEndsWithTheOutputBackToNormal) {
+  open();
+  ASSERT_TRUE(waitOnline());
+  const QString z = text(k3KMeasuredZ);
+  bool shown = false;
+  testsupport::whenModal<CConfigDAC>(
+      [&](CConfigDAC &dac) {
+        QTest::mouseClick(dac.item(kDac2Min), Qt::LeftButton);
+        EXPECT_EQ(sensor().status().dac, qvzsim::DacOutput::Minimum);
+        // The sensor now measures twice as much on Z; the paused dialog does not look.
+        sensor().setVelocity(qvzsim::Axis::Z, 6.0);
+        QTest::qWait(5 * CConfig3K::kTimerPeriodMs);
+        EXPECT_EQ(text(k3KMeasuredZ), z);
+        QTest::mouseClick(dac.item(kDacExit), Qt::LeftButton);
+      },
+      &shown);
+  click(k3KDacCalibration);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(sensor().status().dac, qvzsim::DacOutput::Normal);
+  EXPECT_TRUE(waitUntil([&] { return text(k3KMeasuredZ) != z; }, kSlowMs)) << "ticks again";
 }
 
 TEST_F(Config3K, LayoutRestartAndScreenshot) {
