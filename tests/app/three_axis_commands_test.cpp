@@ -68,11 +68,7 @@ class ThreeAxisCommands : public ::testing::Test {
     EXPECT_TRUE(shown) << "command " << button << " opened no dialog";
   }
   static void enter(ui::Dialog &d, int id, const QString &typed) {
-    QWidget *w = d.item(id);
-    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, w->height() / 2));
-    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(w, typed);
-    QTest::keyClick(w, Qt::Key_Return);
+    EXPECT_TRUE(testsupport::enterText(d.item(id), typed)) << "no focus in " << id;
   }
 
   std::unique_ptr<SimBench> bench;

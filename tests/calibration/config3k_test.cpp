@@ -5,9 +5,6 @@
 // sensor's registers and in what the dialog shows.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -133,19 +130,9 @@ class Config3K : public ::testing::Test {
            << "not online: Z shows '" << text(k3KMeasuredZ).toStdString() << "'";
   }
 
-  // The user clicks into a field, replaces its text and presses Enter.
+  // The user types a value into a field and presses Enter.
   void enter(int id, const QString &typed) {
-    QWidget *w = dialog->item(id);
-    if (auto *combo = qobject_cast<QComboBox *>(w)) w = combo->lineEdit();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(w->window()));
-    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, w->height() / 2));
-    if (QApplication::focusWidget() != dialog->item(id)) {
-      ADD_FAILURE() << "no focus in " << id;
-      return;
-    }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(QApplication::focusWidget(), typed);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(testsupport::enterText(dialog->item(id), typed)) << "no focus in " << id;
   }
   void click(int id) {
     QWidget *w = dialog->item(id);

@@ -3,7 +3,6 @@
 // sensor's test registers, and test mode on exactly while it is open.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <functional>
@@ -63,18 +62,9 @@ class TestDialog : public ::testing::Test {
 
   static QString text(const CTestDlg &d, int id) { return d.itemText(id); }
   static dialogs::CEdit1 *edit(const CTestDlg &d, int id) { return d.control<dialogs::CEdit1>(id); }
-  // The user clicks into an edit, replaces its text and presses Enter.
+  // The user types a value into an edit and presses Enter.
   static void enter(CTestDlg &d, int id, const QString &typed) {
-    QWidget *w = d.item(id);
-    EXPECT_TRUE(QTest::qWaitForWindowActive(w->window()));
-    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, w->height() / 2));
-    if (QApplication::focusWidget() != w) {
-      ADD_FAILURE() << "no focus in " << w->objectName().toStdString();
-      return;
-    }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(QApplication::focusWidget(), typed);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(testsupport::enterText(d.item(id), typed)) << "no focus in " << id;
   }
   bool testMode() { return sensor().status().testMode; }
 
