@@ -80,6 +80,10 @@ void CSentuneDlg::onCommand(int id, ui::Notification n) {
   if (n == ui::Notification::Clicked) failedCommand_.clear();  // a new command of the user's
   if (id == resources::kSearch && n == ui::Notification::Clicked) return searchSensor();
   if (n == ui::Notification::Clicked && settingsCommand(id)) return;
+  if (id == resources::kCalibrate && n == ui::Notification::Clicked && theDevice &&
+      theDevice->snapshot().sensorKind() == 2)
+    calibrateThreeAxis();
+  if (id == resources::kTest && n == ui::Notification::Clicked) testSensor();
   ui::Dialog::onCommand(id, n);
 }
 

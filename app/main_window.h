@@ -62,6 +62,10 @@ class CSentuneDlg : public ui::Dialog {
   void changeSetpoints();
   void changeAdditional();
   void changeChannelFlag(int id);
+  // 1008 for a three-component sensor: CConfig3K.
+  void calibrateThreeAxis();
+  // 1097 "Тест": CTestDlg.
+  void testSensor();
   void setText(int id, const std::string &text);
   // The last-error line: the poll's error, else the failure of the user's
   // last command, which a good poll would otherwise wipe at once.

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -54,6 +57,28 @@ inline std::vector<int> unnamedControls(const ui::Dialog &d) {
     if (value && w && !w->isHidden() && w->accessibleName().isEmpty()) unnamed.push_back(c.id);
   }
   return unnamed;
+}
+
+// What a user does to enter a value: clicks into the field (the edit part of
+// a combo box), replaces its text by typing and presses Enter. False, with
+// nothing typed, when the click did not give the field the focus.
+inline bool enterText(QWidget *field, const QString &text) {
+  QWidget *target = field;
+  if (auto *combo = qobject_cast<QComboBox *>(field); combo && combo->lineEdit()) {
+    target = combo->lineEdit();
+  }
+  // A window system makes a dialog that just opened the active window; the
+  // offscreen platform may leave its owner active.
+  QWidget *window = field->window();
+  if (QApplication::activeWindow() != window) window->activateWindow();
+  if (!waitUntil([window] { return QApplication::activeWindow() == window; })) return false;
+  QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(5, target->height() / 2));
+  QWidget *focus = QApplication::focusWidget();
+  if (focus != field && focus != target) return false;
+  QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(focus, text);
+  QTest::keyClick(focus, Qt::Key_Return);
+  return true;
 }
 
 }  // namespace testsupport
