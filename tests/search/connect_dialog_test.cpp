@@ -1,12 +1,13 @@
 // Dialog 131 offscreen against simulated sensors on pseudo-terminals, driven
 // with keys and clicks; what it tried is read from the simulated lines.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTest>
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -210,23 +211,31 @@ TEST(ConnectDialog, StopDuringAProbeTakesEffectWhenItEndsAndContinueGoesOnAfterI
     typeInto(d, kConnectTo, "4");
 
     // "Стоп" is clicked while the first probe blocks the thread: the click
-    // waits in the queue until the probe ends.
-    std::atomic<bool> clicked{false};
+    // waits until the probe ends. The user's hand is another thread that
+    // writes to a pipe which the dialog's thread watches, as the window
+    // system's input would wait.
+    int hand[2];
+    ASSERT_EQ(::pipe(hand), 0);
+    bool clicked = false;
+    QSocketNotifier press(hand[0], QSocketNotifier::Read);
+    QObject::connect(&press, &QSocketNotifier::activated, [&] {
+      char b;
+      if (::read(hand[0], &b, 1) != 1 || clicked) return;
+      clicked = true;
+      click(d, kConnectSearch);
+    });
     std::thread user([&] {
       const auto end = Clock::now() + std::chrono::milliseconds(kScanMs);
       while (com1.counters().unheard < 1 && Clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      QMetaObject::invokeMethod(
-          &d,
-          [&] {
-            clicked = true;
-            click(d, kConnectSearch);
-          },
-          Qt::QueuedConnection);
+      const char b = 1;
+      (void)!::write(hand[1], &b, 1);
     });
     click(d, kConnectSearch);
     const bool stopped = waitUntil([&] { return clicked && !d.scan().searching(); }, kScanMs);
     user.join();
+    ::close(hand[0]);
+    ::close(hand[1]);
     ASSERT_TRUE(stopped);
     EXPECT_EQ(com1.counters().unheard, 3u) << "the probe under way ended, no other began";
     EXPECT_EQ(text(d, kConnectTrying), "IdStr=\"rk.dll,1,57600,100,300\", адрес=2");
