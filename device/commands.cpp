@@ -234,10 +234,14 @@ int TQVZ2::writeTableFile(const std::string &path) {
     image.tableTail.kwTableMinUs = cal_.kwComputedMinUs;
     image.tableTail.kwTableMaxUs = cal_.kwComputedMaxUs;
   }
-  const int result = writeCoefficientFile(path, image);
+  int error = 0;
+  const int result = writeCoefficientFile(path, image, &error);
   // Once the file could be created, the computed tables stay in the record
   // until the next full read of the tables.
   if (result != -1) rec_.tables = image;
+  // A file that was not written is this command's failure: the user learns
+  // which file and why, while lastError keeps telling about the link.
+  if (result != 0) noteCommandFailure(coefficientFileError(path, result, error));
   return result;
 }
 

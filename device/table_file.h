@@ -16,7 +16,12 @@ namespace device {
 //      path names a directory);
 //  -2  fewer than 6144 bytes could be written (disk full, file size limit);
 //  -3  the data could not be flushed and closed.
-// On failure nothing is left behind but the old file, if there was one.
-int writeCoefficientFile(const std::string &path, const TableImage &image);
+// On failure nothing is left behind but the old file, if there was one, and
+// *error (when given) holds the errno of the step that failed; 0 on success.
+int writeCoefficientFile(const std::string &path, const TableImage &image, int *error = nullptr);
+
+// The text of a failed writeCoefficientFile for the user: which file, what
+// went wrong and why (the system's reason for `error`). Empty for result 0.
+std::string coefficientFileError(const std::string &path, int result, int error);
 
 }  // namespace device
