@@ -78,6 +78,10 @@ void CSentuneDlg::onInit() {
 void CSentuneDlg::onCommand(int id, ui::Notification n) {
   if (id == 1) return;  // Enter: the main window has no OK button
   if (n == ui::Notification::Clicked) failedCommand_.clear();  // a new command of the user's
+  if (n == ui::Notification::Clicked && id == resources::kCalibrate) return calibrate();
+  if (n == ui::Notification::Clicked && id == resources::kReadTables) return readTables();
+  if (n == ui::Notification::Clicked && id == resources::kWriteTables) return writeTables();
+  if (n == ui::Notification::Clicked && id == resources::kUpload) return uploadFile();
   ui::Dialog::onCommand(id, n);
 }
 

@@ -247,8 +247,12 @@ int TQVZ2::writeTableFile(const std::string &path) {
 
 bool TQVZ2::sendFile(const std::string &remoteName, const std::string &localPath, void *owner) {
   Hold hold(*this);
-  return setLastError(RK_SendFile(static_cast<uint32_t>(rec_.port), rec_.address, owner,
-                                  remoteName.c_str(), localPath.c_str())) == RK_OK;
+  const bool sent = setLastError(RK_SendFile(static_cast<uint32_t>(rec_.port), rec_.address, owner,
+                                             remoteName.c_str(), localPath.c_str())) == RK_OK;
+  // The sensor now serves the file's tables: the next poll reads them, so
+  // that the record (and a coefficient file saved from it) is not stale.
+  if (sent && remoteName == kTableFileName) rec_.online = false;
+  return sent;
 }
 
 }  // namespace device

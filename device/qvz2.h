@@ -136,6 +136,7 @@ class TQVZ2 {
   // Sends a local file to the sensor under `remoteName` ("table.bin",
   // "file.bin"). `owner` is the window that owns the progress window (a
   // QWidget*), or null for none. The lock is held for the whole transfer.
+  // After a table file the next poll reads the tables again.
   bool sendFile(const std::string &remoteName, const std::string &localPath, void *owner = nullptr);
 
   // ---- Calibration data; user-interface thread only ----

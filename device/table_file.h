@@ -8,6 +8,9 @@
 
 namespace device {
 
+// The sensor's name of its table image, the file a coefficient file is sent as.
+inline constexpr const char *kTableFileName = "table.bin";
+
 // Writes `image` to `path` through a temporary file in the same directory and
 // an atomic rename, so that the path holds either its old content or the whole
 // new file, never a truncated one. Results:

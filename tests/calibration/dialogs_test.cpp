@@ -99,7 +99,7 @@ class CalibrationDialogs : public ::testing::Test {
   // The user types a number into a numeric control and presses Enter.
   static void enter(QWidget *control, const QString &text) {
     type(control, text);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(control, Qt::Key_Return);
   }
   static void click(ui::Dialog &d, int id) {
     QWidget *w = d.item(id);
