@@ -31,7 +31,6 @@ CConfigS::CConfigS(device::TQVZ2 &dev, QWidget *parent)
 
 void CConfigS::onInit() {
   setTimer(kTimer, kTimerPeriodMs);
-  timerEnabled_ = true;
   reference_->setRange(0.0f, 6.0f);
   us_->setRange(0.0f, 2.5f);
   gap_->setRange(0.0f, 6.0f);
@@ -64,7 +63,7 @@ bool CConfigS::pointCommand(int id) {
 }
 
 void CConfigS::onTimer(int id) {
-  if (id == kTimer && timerEnabled_) tick();
+  if (id == kTimer) tick();
 }
 
 void CConfigS::tick() {

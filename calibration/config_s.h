@@ -60,7 +60,6 @@ class CConfigS : public ui::Dialog {
   dialogs::CEdit1 *gap_;
   dialogs::CEdit1 *reference_;
   CGraph *graph_;
-  bool timerEnabled_ = false;
   bool coefficientWritten_ = false;
 };
 

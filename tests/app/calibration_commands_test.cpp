@@ -113,7 +113,7 @@ std::function<void(T &)> closingAfter(std::function<void(T &)> act) {
 class CalibrationCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    bench = std::make_unique<SimBench>(SimBench::Options{});
+    bench = std::make_unique<SimBench>(SimBench::Options{.restartMs = 200});
     sensor().setNoise(0.0);
     // The reference amplitude of the simulated E-140, changed while it runs.
     e140Control = bench->dir() + "/e140.control";
@@ -351,7 +351,7 @@ TEST_F(CalibrationCommands, CurrentOutputCalibratedFromTheChooser) {
           EXPECT_EQ(sensor().holdingFloat(56), b.toFloat());
           EXPECT_EQ(sensor().status().restarts, 1u);
           ASSERT_TRUE(waitUntil([&] { return !sensor().status().restarting; }, kOnlineMs));
-              click(d, kDacExit);
+          click(d, kDacExit);
         });
     // Closing the DAC dialog ends the output test.
     EXPECT_EQ(sensor().status().dac, qvzsim::DacOutput::Normal);

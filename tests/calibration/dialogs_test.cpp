@@ -19,9 +19,9 @@
 #include "calibration/config_w.h"
 #include "calibration/dac_correction.h"
 #include "calibration/graph.h"
+#include "device/qvz2.h"
 #include "dialogs/numeric_combo.h"
 #include "dialogs/numeric_edit.h"
-#include "device/qvz2.h"
 #include "dialogs/numeric_entry.h"
 #include "resources/dac_dialog.h"
 #include "resources/gap_calibration_dialog.h"
@@ -69,7 +69,8 @@ class CalibrationDialogs : public ::testing::Test {
     registerGraph();
   }
   void SetUp() override {
-    bench = std::make_unique<testsupport::SimBench>(testsupport::SimBench::Options{});
+    bench =
+        std::make_unique<testsupport::SimBench>(testsupport::SimBench::Options{.restartMs = 200});
     sensor().setNoise(0.0);
   }
   // Starts the device with `settings` added to section SETTINGS of the INI file.
@@ -391,15 +392,13 @@ TEST_F(CalibrationDialogs, KwPointsAgainstThePositiveReference) {
   auto take = [&](int i, double gap) {
     ASSERT_TRUE(moveTo(w, kKwUs, gap));
     const float wNow = inputFloat(sensor(), kInValueWX);
-    ASSERT_TRUE(
-        waitUntil([&] { return w.control<dialogs::CEdit1>(kKwValue)->value() == wNow; }));
+    ASSERT_TRUE(waitUntil([&] { return w.control<dialogs::CEdit1>(kKwValue)->value() == wNow; }));
     const float u = inputFloat(sensor(), kInVoltageUs);
     click(w, kKwTake0 + i);
     EXPECT_EQ(text(w, kKwPointGap0 + i),
               dialogs::formatValue("%.2f", inputFloat(sensor(), kInValueSZ)));
     EXPECT_EQ(text(w, kKwPointU0 + i), dialogs::formatValue("U=%.3f", u));
-    EXPECT_EQ(text(w, kKwPointK0 + i),
-              dialogs::formatValue("K=%.3f", dev->lookupKw(u) * d / wNow));
+    EXPECT_EQ(text(w, kKwPointK0 + i), dialogs::formatValue("K=%.3f", dev->lookupKw(u) * d / wNow));
   };
   take(0, 1.0);
   take(1, 1.5);

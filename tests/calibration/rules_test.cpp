@@ -55,7 +55,6 @@ TEST(DacCorrection, ReadingsFromZeroToThirtyMilliamperes) {
     EXPECT_EQ(isValidReading(c.ma), c.valid) << c.ma;
 }
 
-
 TEST(ChannelRules, ReferenceDisplacementFromVoltageAndFrequency) {
   auto expected = [](double u, double f) {
     const double omega = 2.0 * 3.141592625 * f;
