@@ -11,7 +11,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -19,10 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/coefficient_file.h"
 #include "app/globals.h"
 #include "app/main_window.h"
-#include "calibration/channel_rules.h"
 #include "calibration/config_chooser.h"
 #include "calibration/config_dac.h"
 #include "calibration/config_s.h"
@@ -43,7 +40,6 @@ namespace {
 using namespace resources;
 using testsupport::SimBench;
 using testsupport::waitUntil;
-namespace fs = std::filesystem;
 
 // Time for a type-1 sensor to come online (again): identification,
 // configuration and both tables, on a loaded machine under a sanitizer.
