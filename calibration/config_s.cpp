@@ -1,7 +1,6 @@
 #include "calibration/config_s.h"
 
 #include "calibration/channel_rules.h"
-#include "calibration/graph.h"
 #include "dialogs/numeric_edit.h"
 #include "resources/gap_calibration_dialog.h"
 
@@ -10,27 +9,18 @@ namespace calibration {
 namespace {
 
 using namespace resources;
-using dialogs::EntryState;
-
-constexpr const char *kUnavailable = "*****";
 
 }  // namespace
 
 CConfigS::CConfigS(device::TQVZ2 &dev, QWidget *parent)
-    : ui::Dialog(kGapCalibrationDialog, parent),
-      dev_(dev),
-      record_(dev.snapshot()),
-      storedTables_(record_.tables),
+    : ChannelDialog(kGapCalibrationDialog, dev, kGapGraph, gapGraph, parent),
       us_(control<dialogs::CEdit1>(kGapUs)),
       ks2_(control<dialogs::CEdit1>(kGapKs2)),
       gap_(control<dialogs::CEdit1>(kGapValue)),
-      reference_(control<dialogs::CEdit1>(kGapReference)),
-      graph_(control<CGraph>(kGapGraph)) {
-  graph_->setup(gapGraph(dev_.calibration(), record_));
-}
+      reference_(control<dialogs::CEdit1>(kGapReference)) {}
 
 void CConfigS::onInit() {
-  setTimer(kTimer, kTimerPeriodMs);
+  ChannelDialog::onInit();
   reference_->setRange(0.0f, 6.0f);
   us_->setRange(0.0f, 2.5f);
   gap_->setRange(0.0f, 6.0f);
@@ -62,56 +52,21 @@ bool CConfigS::pointCommand(int id) {
   return true;
 }
 
-void CConfigS::onTimer(int id) {
-  if (id == kTimer) tick();
-}
-
 void CConfigS::tick() {
-  // While a command holds the device or the link is closed, everything keeps
-  // its last state.
-  if (dev_.workerState() != device::TQVZ2::Free) return;
-  dev_.snapshot(record_);
-  if (record_.port < 0) return;
-  if (storedTables_.changed(record_.tables)) graph_->update();
+  const device::InputBlock &in = record_.inputs;
+  const float ks2 = record_.tables.tableTail.ks2;
   if (record_.online) {
-    showLive();
-    takeEntries();
+    us_->SetValue(in.voltageUs, true, false, "%.3f");
+    ks2_->SetValue(ks2, true, false);
+    gap_->SetValue(in.valueSZ, true, false, "%.3f");
+    takeGain(ks2_, gap_, ks2, in.valueSZ, &device::TQVZ2::writeKs2);
   } else {
-    showOffline();
+    showUnavailable({us_, ks2_, gap_});
   }
   showPointVoltages();
   const std::optional<float> error =
-      record_.online ? gapErrorPercent(record_.inputs.valueSZ, reference_->value()) : std::nullopt;
+      record_.online ? gapErrorPercent(in.valueSZ, reference_->value()) : std::nullopt;
   setItemText(kGapError, error ? dialogs::formatValue("%.2f", *error) : QString());
-}
-
-void CConfigS::showLive() {
-  us_->SetValue(record_.inputs.voltageUs, true, false, "%.3f");
-  ks2_->SetValue(record_.tables.tableTail.ks2, true, false);
-  gap_->SetValue(record_.inputs.valueSZ, true, false, "%.3f");
-}
-
-void CConfigS::showOffline() {
-  for (dialogs::CEdit1 *e : {us_, ks2_, gap_}) {
-    e->setText(QString::fromLatin1(kUnavailable));
-    e->setState(EntryState::Idle);
-  }
-}
-
-void CConfigS::takeEntries() {
-  if (const std::optional<float> k = ks2_->takeEntered()) {
-    dev_.writeKs2(*k);
-    coefficientWritten_ = true;
-  }
-  if (const std::optional<float> g = gap_->takeEntered()) {
-    // The gain that would have made the present reading the typed gap.
-    const std::optional<float> k =
-        correctedGain(record_.tables.tableTail.ks2, *g, record_.inputs.valueSZ);
-    if (k) {
-      dev_.writeKs2(*k);
-      coefficientWritten_ = true;
-    }
-  }
 }
 
 void CConfigS::showPointVoltages() {

@@ -14,53 +14,29 @@
 // stay in the device object and reach the sensor as a coefficient file.
 #pragma once
 
-#include "calibration/table_watch.h"
-#include "device/qvz2.h"
-#include "device/record.h"
-#include "ui/dialog.h"
-
-namespace dialogs {
-class CEdit1;
-}
+#include "calibration/channel_dialog.h"
 
 namespace calibration {
 
-class CGraph;
-
-class CConfigS : public ui::Dialog {
+class CConfigS : public ChannelDialog {
  public:
-  static constexpr int kTimer = 1;
-  static constexpr int kTimerPeriodMs = 100;
-
   explicit CConfigS(device::TQVZ2 &dev, QWidget *parent = nullptr);
-
-  // True once the dialog has written ks2 (whether or not the write succeeded).
-  bool coefficientWritten() const { return coefficientWritten_; }
 
  protected:
   void onInit() override;
   void onCommand(int id, ui::Notification n) override;
-  void onTimer(int id) override;
+  void tick() override;
 
  private:
   // "S" or "R" of a point: takes or clears it; false for other commands.
   bool pointCommand(int id);
-  void tick();
-  void showLive();
-  void showOffline();
-  void takeEntries();
   // The "U=%.3f" labels of the valid points.
   void showPointVoltages();
 
-  device::TQVZ2 &dev_;
-  device::MeasurementRecord record_;  // the snapshot of the last tick; the graph reads it
-  TableWatch storedTables_;           // the tables the graph last drew
   dialogs::CEdit1 *us_;
   dialogs::CEdit1 *ks2_;
   dialogs::CEdit1 *gap_;
   dialogs::CEdit1 *reference_;
-  CGraph *graph_;
-  bool coefficientWritten_ = false;
 };
 
 }  // namespace calibration

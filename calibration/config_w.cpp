@@ -2,7 +2,6 @@
 
 #include "adc/te140.h"
 #include "calibration/channel_rules.h"
-#include "calibration/graph.h"
 #include "dialogs/numeric_combo.h"
 #include "dialogs/numeric_edit.h"
 #include "resources/kw_calibration_dialog.h"
@@ -14,27 +13,19 @@ namespace {
 using namespace resources;
 using dialogs::EntryState;
 
-constexpr const char *kUnavailable = "*****";
-
 }  // namespace
 
 CConfigW::CConfigW(device::TQVZ2 &dev, const TE140 *adc, QWidget *parent)
-    : ui::Dialog(kKwCalibrationDialog, parent),
-      dev_(dev),
+    : ChannelDialog(kKwCalibrationDialog, dev, kKwGraph, kwGraph, parent),
       adc_(adc),
-      record_(dev.snapshot()),
-      storedTables_(record_.tables),
       referenceVolts_(control<dialogs::CEdit1>(kKwReferenceVolts)),
       frequency_(control<dialogs::CComboF>(kKwFrequency)),
       w_(control<dialogs::CEdit1>(kKwValue)),
       us_(control<dialogs::CEdit1>(kKwUs)),
-      kw2_(control<dialogs::CEdit1>(kKwKw2)),
-      graph_(control<CGraph>(kKwGraph)) {
-  graph_->setup(kwGraph(dev_.calibration(), record_));
-}
+      kw2_(control<dialogs::CEdit1>(kKwKw2)) {}
 
 void CConfigW::onInit() {
-  setTimer(kTimer, kTimerPeriodMs);
+  ChannelDialog::onInit();
   referenceVolts_->setRange(0.1f, 10.0f);
   kw2_->setRange(0.1f, 10.0f);
   us_->setRange(0.0f, 2.5f);
@@ -85,22 +76,15 @@ void CConfigW::recompute() {
   if (kw2) dev_.writeKw2(*kw2);
 }
 
-void CConfigW::onTimer(int id) {
-  if (id == kTimer) tick();
-}
-
 void CConfigW::tick() {
-  // While a command holds the device or the link is closed, everything keeps
-  // its last state.
-  if (dev_.workerState() != device::TQVZ2::Free) return;
-  dev_.snapshot(record_);
-  if (record_.port < 0) return;
-  if (storedTables_.changed(record_.tables)) graph_->update();
   if (record_.online) {
     showLive();
-    takeEntries();
+    takeGain(kw2_, w_, record_.tables.tableTail.kw2, record_.inputs.valueWX,
+             &device::TQVZ2::writeKw2);
   } else {
-    showOffline();
+    showUnavailable({us_, kw2_, w_});
+    setItemText(kKwGap, QStringLiteral("*****"));
+    setItemText(kKwUw, QStringLiteral("*****"));
   }
   followReference();
   const double d = referenceDisplacement_;
@@ -120,31 +104,6 @@ void CConfigW::showLive() {
   w_->SetValue(in.valueWX, true, false, "%.1f");
   setItemText(kKwGap, dialogs::formatValue("%.3f", in.valueSZ));
   setItemText(kKwUw, dialogs::formatValue("%.2f", 1000.0f * in.voltageUw));
-}
-
-void CConfigW::showOffline() {
-  for (dialogs::CEdit1 *e : {us_, kw2_, w_}) {
-    e->setText(QString::fromLatin1(kUnavailable));
-    e->setState(EntryState::Idle);
-  }
-  setItemText(kKwGap, QString::fromLatin1(kUnavailable));
-  setItemText(kKwUw, QString::fromLatin1(kUnavailable));
-}
-
-void CConfigW::takeEntries() {
-  if (const std::optional<float> k = kw2_->takeEntered()) {
-    dev_.writeKw2(*k);
-    coefficientWritten_ = true;
-  }
-  if (const std::optional<float> w = w_->takeEntered()) {
-    // The gain that would have made the present reading the typed displacement.
-    const std::optional<float> k =
-        correctedGain(record_.tables.tableTail.kw2, *w, record_.inputs.valueWX);
-    if (k) {
-      dev_.writeKw2(*k);
-      coefficientWritten_ = true;
-    }
-  }
 }
 
 void CConfigW::followReference() {

@@ -15,61 +15,45 @@
 // displacement an "S" press stores no point.
 #pragma once
 
-#include "calibration/table_watch.h"
-#include "device/qvz2.h"
-#include "device/record.h"
-#include "ui/dialog.h"
+#include "calibration/channel_dialog.h"
 
 class TE140;
 
 namespace dialogs {
-class CEdit1;
 class CComboF;
-}  // namespace dialogs
+}
 
 namespace calibration {
 
-class CGraph;
-
-class CConfigW : public ui::Dialog {
+class CConfigW : public ChannelDialog {
  public:
-  static constexpr int kTimer = 1;
-  static constexpr int kTimerPeriodMs = 100;
-
   CConfigW(device::TQVZ2 &dev, const TE140 *adc, QWidget *parent = nullptr);
 
-  // True once kw2 was written from the Kw2 edit or the displacement edit.
-  bool coefficientWritten() const { return coefficientWritten_; }
   // D in um; negative while there is none.
   double referenceDisplacement() const { return referenceDisplacement_; }
 
  protected:
   void onInit() override;
   void onCommand(int id, ui::Notification n) override;
-  void onTimer(int id) override;
+  void tick() override;
 
  private:
+  // "S" or "R" of a point: takes or clears it; false for other commands.
   bool pointCommand(int id);
   void recompute();
-  void tick();
   void showLive();
-  void showOffline();
-  void takeEntries();
+  // D from the module's voltage or the one entered, and the frequency.
   void followReference();
+  // The "U=%.3f" and "K=%.3f" labels of the valid points.
   void showPoints();
 
-  device::TQVZ2 &dev_;
   const TE140 *adc_;
-  device::MeasurementRecord record_;  // the snapshot of the last tick; the graph reads it
-  TableWatch storedTables_;           // the tables the graph last drew
   dialogs::CEdit1 *referenceVolts_;
   dialogs::CComboF *frequency_;
   dialogs::CEdit1 *w_;
   dialogs::CEdit1 *us_;
   dialogs::CEdit1 *kw2_;
-  CGraph *graph_;
   double referenceDisplacement_ = -1.0;
-  bool coefficientWritten_ = false;
 };
 
 }  // namespace calibration
