@@ -1,5 +1,6 @@
 #include "app/coefficient_file.h"
 
+#include <QFile>
 #include <cstdio>
 
 namespace app {
@@ -13,6 +14,20 @@ CoefficientFileName coefficientFileName(std::string_view dataDir, int32_t sensor
                 local.tm_year + 1900, local.tm_hour, local.tm_min);
   name.path = name.dir + file;
   return name;
+}
+
+ui::FileDialogOptions coefficientFileDialog(const CoefficientFileName &name, bool save) {
+  ui::FileDialogOptions o;
+  o.title = save ? QStringLiteral("Сохранить как") : QStringLiteral("Открыть");
+  o.initialPath = QString::fromStdString(name.path);
+  o.initialDir = QString::fromStdString(name.dir);
+  o.defaultExtension = QString::fromLatin1(kCoefficientExtension);
+  o.filter = QString::fromUtf8(kCoefficientFilter);
+  return o;
+}
+
+std::string localPath(const QString &chosen) {
+  return QFile::encodeName(chosen).toStdString();
 }
 
 }  // namespace app

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/prompts.h"
+
 namespace app {
 
 struct CoefficientFileName {
@@ -22,5 +24,12 @@ CoefficientFileName coefficientFileName(std::string_view dataDir, int32_t sensor
 inline constexpr const char *kCoefficientExtension = "cf";
 inline constexpr const char *kCoefficientFilter =
     "файлы коэффициентов (*.cf)|*.cf|все файлы (*.*)|*.*||";
+
+// The file dialog of a coefficient file: the proposed name in its sensor's
+// directory, extension "cf", the coefficient-file filter.
+ui::FileDialogOptions coefficientFileDialog(const CoefficientFileName &name, bool save);
+
+// A path a file dialog gave, in the file system's encoding.
+std::string localPath(const QString &chosen);
 
 }  // namespace app

@@ -80,10 +80,11 @@ void CSentuneDlg::onCommand(int id, ui::Notification n) {
   if (n == ui::Notification::Clicked) failedCommand_.clear();  // a new command of the user's
   if (id == resources::kSearch && n == ui::Notification::Clicked) return searchSensor();
   if (n == ui::Notification::Clicked && settingsCommand(id)) return;
-  if (id == resources::kCalibrate && n == ui::Notification::Clicked && theDevice &&
-      theDevice->snapshot().sensorKind() == 2)
-    calibrateThreeAxis();
-  if (id == resources::kTest && n == ui::Notification::Clicked) testSensor();
+  if (n == ui::Notification::Clicked && id == resources::kCalibrate) return calibrate();
+  if (n == ui::Notification::Clicked && id == resources::kReadTables) return readTables();
+  if (n == ui::Notification::Clicked && id == resources::kWriteTables) return writeTables();
+  if (n == ui::Notification::Clicked && id == resources::kUpload) return uploadFile();
+  if (n == ui::Notification::Clicked && id == resources::kTest) return testSensor();
   ui::Dialog::onCommand(id, n);
 }
 

@@ -62,10 +62,22 @@ class CSentuneDlg : public ui::Dialog {
   void changeSetpoints();
   void changeAdditional();
   void changeChannelFlag(int id);
-  // 1008 for a three-component sensor: CConfig3K.
-  void calibrateThreeAxis();
   // 1097 "Тест": CTestDlg.
   void testSensor();
+  // Calibration and coefficient files (app/calibration_commands.cpp,
+  // app/file_commands.cpp).
+  void calibrate();
+  void calibrateGapVibration();
+  void calibrateThreeAxis();  // CConfig3K, app/three_axis_commands.cpp
+  void readTables();
+  void writeTables();
+  void uploadFile();
+  // Sends a coefficient file as "table.bin"; once the sensor has it, the
+  // computed tables count as sent.
+  bool sendTableFile(const std::string &path);
+  // Keeps the first failure among the device commands of the user's command
+  // in the last-error line, though later ones succeed.
+  void keepCommandFailure();
   void setText(int id, const std::string &text);
   // The last-error line: the poll's error, else the failure of the user's
   // last command, which a good poll would otherwise wipe at once.

@@ -234,17 +234,25 @@ int TQVZ2::writeTableFile(const std::string &path) {
     image.tableTail.kwTableMinUs = cal_.kwComputedMinUs;
     image.tableTail.kwTableMaxUs = cal_.kwComputedMaxUs;
   }
-  const int result = writeCoefficientFile(path, image);
+  int error = 0;
+  const int result = writeCoefficientFile(path, image, &error);
   // Once the file could be created, the computed tables stay in the record
   // until the next full read of the tables.
   if (result != -1) rec_.tables = image;
+  // A file that was not written is this command's failure: the user learns
+  // which file and why, while lastError keeps telling about the link.
+  if (result != 0) noteCommandFailure(coefficientFileError(path, result, error));
   return result;
 }
 
 bool TQVZ2::sendFile(const std::string &remoteName, const std::string &localPath, void *owner) {
   Hold hold(*this);
-  return setLastError(RK_SendFile(static_cast<uint32_t>(rec_.port), rec_.address, owner,
-                                  remoteName.c_str(), localPath.c_str())) == RK_OK;
+  const bool sent = setLastError(RK_SendFile(static_cast<uint32_t>(rec_.port), rec_.address, owner,
+                                             remoteName.c_str(), localPath.c_str())) == RK_OK;
+  // The sensor now serves the file's tables: the next poll reads them, so
+  // that the record (and a coefficient file saved from it) is not stale.
+  if (sent && remoteName == kTableFileName) rec_.online = false;
+  return sent;
 }
 
 }  // namespace device

@@ -130,11 +130,13 @@ class TQVZ2 {
 
   // Writes the coefficient file: the table image with the computed tables in
   // place of the stored ones (those copies stay in the record). 0, or -1, -2,
-  // -3 as writeCoefficientFile tells; lastError is left alone.
+  // -3 as writeCoefficientFile tells; lastError is left alone, and a failure
+  // is the command's error (commandError): which file, and why.
   int writeTableFile(const std::string &path);
   // Sends a local file to the sensor under `remoteName` ("table.bin",
   // "file.bin"). `owner` is the window that owns the progress window (a
   // QWidget*), or null for none. The lock is held for the whole transfer.
+  // After a table file the next poll reads the tables again.
   bool sendFile(const std::string &remoteName, const std::string &localPath, void *owner = nullptr);
 
   // ---- Calibration data; user-interface thread only ----

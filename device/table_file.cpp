@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/errors.h"
+
 namespace device {
 
 namespace {
@@ -37,6 +39,7 @@ bool writeAll(int fd, const unsigned char *data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;  // no room, though the system gave no reason
     if (n <= 0) return false;
     data += n;
     size -= static_cast<size_t>(n);
@@ -55,13 +58,22 @@ void syncDirectory(const std::filesystem::path &target) {
 
 }  // namespace
 
-int writeCoefficientFile(const std::string &path, const TableImage &image) {
+int writeCoefficientFile(const std::string &path, const TableImage &image, int *error) {
+  int ignored = 0;
+  int &err = error ? *error : ignored;
+  err = 0;
   const std::filesystem::path target(path);
-  if (target.filename().empty()) return -1;
+  if (target.filename().empty()) {
+    err = EISDIR;
+    return -1;
+  }
 
   std::string tmpPath;
   const int fd = createTemporary(target, tmpPath);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    err = errno;
+    return -1;
+  }
 
   // A file that is replaced keeps its permissions.
   struct stat old {};
@@ -70,17 +82,39 @@ int writeCoefficientFile(const std::string &path, const TableImage &image) {
   int result = 0;
   if (!writeAll(fd, reinterpret_cast<const unsigned char *>(&image), sizeof image)) {
     result = -2;
+    err = errno;
   } else if (::fsync(fd) != 0) {
     result = -3;
+    err = errno;
   }
-  if (::close(fd) != 0 && result == 0) result = -3;
-  if (result == 0 && ::rename(tmpPath.c_str(), path.c_str()) != 0) result = -1;
+  if (::close(fd) != 0 && result == 0) {
+    result = -3;
+    err = errno;
+  }
+  if (result == 0 && ::rename(tmpPath.c_str(), path.c_str()) != 0) {
+    result = -1;
+    err = errno;
+  }
   if (result != 0) {
     ::unlink(tmpPath.c_str());
     return result;
   }
   syncDirectory(target);
   return 0;
+}
+
+std::string coefficientFileError(const std::string &path, int result, int error) {
+  if (result == 0) return {};
+  std::string why = platform::systemErrorText(platform::codeFromErrno(error));
+  if (why.empty()) why = "код ошибки " + std::to_string(error);
+  switch (result) {
+    case -1:
+      return "Не удалось создать файл коэффициентов " + path + ": " + why;
+    case -2:
+      return "Файл коэффициентов " + path + " записан не полностью: " + why;
+    default:
+      return "Не удалось закрыть файл коэффициентов " + path + ": " + why;
+  }
 }
 
 }  // namespace device

@@ -113,9 +113,21 @@ TEST_F(DeviceTest, TableFileThatCannotBeWrittenLeavesTheRecord) {
   ASSERT_TRUE(waitOnline());
   CalibrationData &cal = dev.calibration();
   cal.gapComputed.fill(2.0f);
-  const auto stored = dev.snapshot().tables.gapTable;
-  EXPECT_EQ(dev.writeTableFile((dir_ / "missing" / "t.cf").string()), -1);
-  EXPECT_EQ(dev.snapshot().tables.gapTable, stored);
+  const MeasurementRecord before = dev.snapshot();
+  const std::string path = (dir_ / "missing" / "t.cf").string();
+  EXPECT_EQ(dev.writeTableFile(path), -1);
+  const MeasurementRecord after = dev.snapshot();
+  EXPECT_EQ(after.tables.gapTable, before.tables.gapTable);
+  // The failure is the command's, with the file and the reason; the link's
+  // last result stays as it was.
+  EXPECT_EQ(after.commandCount, before.commandCount + 1);
+  EXPECT_EQ(after.commandError, "Не удалось создать файл коэффициентов " + path +
+                                    ": не удается найти указанный файл или устройство");
+  EXPECT_EQ(after.lastResult, before.lastResult);
+
+  // The next good write is a command without failure.
+  EXPECT_EQ(dev.writeTableFile((dir_ / "t.cf").string()), 0);
+  EXPECT_EQ(dev.snapshot().commandError, "");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -90,9 +91,14 @@ TEST_F(TableFile, ReplacesAnOldFileAndKeepsItsPermissions) {
 }
 
 TEST_F(TableFile, PathThatCannotBeCreated) {
-  EXPECT_EQ(writeCoefficientFile((dir_ / "missing" / "t.cf").string(), sampleImage()), -1);
+  int error = -1;
+  EXPECT_EQ(writeCoefficientFile((dir_ / "missing" / "t.cf").string(), sampleImage(), &error), -1);
+  EXPECT_EQ(error, ENOENT);
   fs::create_directories(dir_ / "adir");
-  EXPECT_EQ(writeCoefficientFile((dir_ / "adir").string(), sampleImage()), -1);
+  EXPECT_EQ(writeCoefficientFile((dir_ / "adir").string(), sampleImage(), &error), -1);
+  EXPECT_EQ(error, EISDIR);
+  EXPECT_EQ(coefficientFileError("/d/adir", -1, EISDIR),
+            "Не удалось создать файл коэффициентов /d/adir: системная ошибка 21 (Is a directory)");
   EXPECT_TRUE(fs::is_directory(dir_ / "adir"));
   EXPECT_TRUE(fs::is_empty(dir_ / "adir"));
   EXPECT_EQ(strayFiles("adir"), std::vector<std::string>{});
@@ -109,12 +115,18 @@ TEST_F(TableFile, ShortWriteLeavesTheOldFileWhole) {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{1000, 1000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    ::_exit(writeCoefficientFile(path.string(), sampleImage()) + 10);
+    int error = 0;
+    const int result = writeCoefficientFile(path.string(), sampleImage(), &error);
+    ::_exit((result + 10) | (error == EFBIG ? 0x40 : 0));
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status) - 10, -2);
+  EXPECT_EQ((WEXITSTATUS(status) & 0x3f) - 10, -2);
+  EXPECT_TRUE(WEXITSTATUS(status) & 0x40) << "the reason: the file grew too large";
+  EXPECT_EQ(coefficientFileError("t.cf", -2, ENOSPC),
+            "Файл коэффициентов t.cf записан не полностью: недостаточно места на диске");
+  EXPECT_EQ(coefficientFileError("t.cf", 0, 0), "");
   const std::vector<char> bytes = read(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old content");
   EXPECT_TRUE(strayFiles("t.cf").empty());

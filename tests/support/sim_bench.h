@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,9 +26,10 @@ class SimBench {
     uint8_t address = 1;
     uint32_t baud = 57600;
     int32_t sensorNumber = 1234;
-    int com = 1;          // the sensor answers on COM<com>
-    int pollMs = 10;      // poll interval of the identification string
-    int timeoutMs = 100;  // reply time-out of the identification string
+    int com = 1;           // the sensor answers on COM<com>
+    int pollMs = 10;       // poll interval of the identification string
+    int timeoutMs = 100;   // reply time-out of the identification string
+    int restartMs = 1000;  // the sensor's silence after the restart coil
   };
 
   explicit SimBench(const Options &o) : options_(o) {
@@ -40,6 +42,7 @@ class SimBench {
     std::filesystem::create_directories(dir_);
     qvzsim::LineOptions line;
     line.linkPath = (dir_ / "ttyQVZ").string();
+    line.restartTime = std::chrono::milliseconds(o.restartMs);
     if (!line_.start(line)) {
       throw std::runtime_error("qvzsim: " + line_.error());
     }
