@@ -29,7 +29,6 @@ void CSentuneDlg::calibrateGapVibration() {
     if (chosen) {
       const std::string path = localPath(*chosen);
       const int written = theDevice->writeTableFile(path);
-      keepCommandFailure();
       if (written == 0) sent = sendTableFile(path);
     }
   }
@@ -37,7 +36,6 @@ void CSentuneDlg::calibrateGapVibration() {
   // sensor restarts with what it has.
   if (!sent && (chooser.tablesChangedS() || chooser.tablesChangedW())) {
     theDevice->restartSensor();
-    keepCommandFailure();
   }
 }
 

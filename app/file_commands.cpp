@@ -18,7 +18,6 @@ void CSentuneDlg::readTables() {
       ui::prompts().saveFile(this, coefficientFileDialog(MakeCoefficientFileName(), true));
   if (!chosen) return;
   theDevice->writeTableFile(localPath(*chosen));
-  keepCommandFailure();
 }
 
 void CSentuneDlg::writeTables() {
@@ -35,12 +34,10 @@ void CSentuneDlg::uploadFile() {
   const std::optional<QString> chosen = ui::prompts().openFile(this, any);
   if (!chosen) return;
   theDevice->sendFile("file.bin", localPath(*chosen), this);
-  keepCommandFailure();
 }
 
 bool CSentuneDlg::sendTableFile(const std::string &path) {
   const bool sent = theDevice->sendFile(device::kTableFileName, path, this);
-  keepCommandFailure();
   if (sent) {
     // The sensor now holds the file's tables: nothing computed is pending.
     device::CalibrationData &cal = theDevice->calibration();
@@ -48,14 +45,6 @@ bool CSentuneDlg::sendTableFile(const std::string &path) {
     cal.kwComputed[0] = device::kNoCurveMarker;
   }
   return sent;
-}
-
-void CSentuneDlg::keepCommandFailure() {
-  // The refresh shows the failure of the latest device command only; a user
-  // command of several keeps its first.
-  const device::MeasurementRecord rec = theDevice->snapshot();
-  seenCommands_ = rec.commandCount;
-  if (failedCommand_.empty()) failedCommand_ = rec.commandError;
 }
 
 }  // namespace app

@@ -70,9 +70,11 @@ void CSentuneDlg::setText(int id, const std::string &text) {
 }
 
 const std::string &CSentuneDlg::lastErrorLine() {
-  if (snap_.commandCount != seenCommands_) {
-    seenCommands_ = snap_.commandCount;
-    failedCommand_ = snap_.commandError;
+  // The first failure since the user's last command; later device commands
+  // of the same user command (a restart after a file) do not hide it.
+  if (snap_.failedCommands != seenFailures_) {
+    seenFailures_ = snap_.failedCommands;
+    if (failedCommand_.empty()) failedCommand_ = snap_.commandError;
   }
   if (snap_.lastResult == RK_OK && !failedCommand_.empty()) return failedCommand_;
   return snap_.lastError;

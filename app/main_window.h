@@ -75,9 +75,6 @@ class CSentuneDlg : public ui::Dialog {
   // Sends a coefficient file as "table.bin"; once the sensor has it, the
   // computed tables count as sent.
   bool sendTableFile(const std::string &path);
-  // Keeps the first failure among the device commands of the user's command
-  // in the last-error line, though later ones succeed.
-  void keepCommandFailure();
   void setText(int id, const std::string &text);
   // The last-error line: the poll's error, else the failure of the user's
   // last command, which a good poll would otherwise wipe at once.
@@ -88,7 +85,7 @@ class CSentuneDlg : public ui::Dialog {
   std::string dataDir_;
   Switches switches_;
   device::MeasurementRecord snap_;  // the copy the refresh works on
-  uint32_t seenCommands_ = 0;       // snap_.commandCount when last looked at
+  uint32_t seenFailures_ = 0;       // snap_.failedCommands when last looked at
   std::string failedCommand_;       // text of the last command's failure, until the next command
 };
 

@@ -29,18 +29,16 @@ constexpr int kTestValues = 3;
 
 }  // namespace
 
-// Holds the device lock for the life of a command, and starts the command's
-// own error afresh.
+// Holds the device lock for the life of a command; failures in between are
+// the command's.
 class TQVZ2::Hold {
  public:
   explicit Hold(TQVZ2 &device) : device_(device) {
     device_.lock();
-    device_.inCommand_ = true;
-    ++device_.rec_.commandCount;
-    device_.rec_.commandError.clear();
+    device_.command_ = Command::Running;
   }
   ~Hold() {
-    device_.inCommand_ = false;
+    device_.command_ = Command::None;
     device_.unlock();
   }
   Hold(const Hold &) = delete;

@@ -159,7 +159,10 @@ uint32_t TQVZ2::setLastError(uint32_t code) {
 }
 
 void TQVZ2::noteCommandFailure(const std::string &text) {
-  if (inCommand_ && rec_.commandError.empty()) rec_.commandError = text;
+  if (command_ != Command::Running) return;  // not in a command, or not its first failure
+  command_ = Command::Failed;
+  rec_.commandError = text;
+  ++rec_.failedCommands;
 }
 
 void TQVZ2::resetStatistics() {

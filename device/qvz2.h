@@ -195,8 +195,10 @@ class TQVZ2 {
 
   DeviceLock deviceLock_;
   std::atomic<WorkerState> state_{Stopped};
-  MeasurementRecord rec_;   // under the device lock; extremes under snapMutex_
-  bool inCommand_ = false;  // a command holds the lock (under the device lock)
+  MeasurementRecord rec_;  // under the device lock; extremes under snapMutex_
+  // Whether a command holds the lock, and whether it has failed yet (under
+  // the device lock).
+  enum class Command { None, Running, Failed } command_ = Command::None;
 
   mutable std::mutex snapMutex_;
   MeasurementRecord published_;

@@ -25,10 +25,11 @@ struct MeasurementRecord {
   int reopenCount = 0;          // consecutive automatic re-opens after result 995
   std::string lastError;        // UTF-8 text of the last link result
   uint32_t lastResult = RK_OK;  // the code behind lastError
-  // Commands: how many have run, and the text of the first failure of the
-  // latest one (empty when all of its steps succeeded). A poll's success
-  // overwrites lastError a moment later; this keeps what the user asked for.
-  uint32_t commandCount = 0;
+  // Commands that failed in some step, and the text of the first failure of
+  // the latest of them. A poll's success overwrites lastError a moment
+  // later, and so may a read-back or a later step; this keeps what the user
+  // asked for.
+  uint32_t failedCommands = 0;
   std::string commandError;
   std::string portText;  // "COM<n>" of the open port
   std::string speedText;

@@ -251,12 +251,12 @@ TEST_F(DeviceTest, ACommandKeepsItsFirstFailureAfterTheNextGoodPoll) {
   qvzsim::Sensor s = startSensor(qvzsim::kThreeAxis);
   TQVZ2 &dev = makeDevice(1);
   ASSERT_TRUE(waitOnline());
-  const uint32_t before = dev.snapshot().commandCount;
+  const uint32_t before = dev.snapshot().failedCommands;
   // The commit is refused; the read-back that follows succeeds.
   s.addFault(exceptionOn(5, 2));
   dev.writeChannelFlags();
   MeasurementRecord rec = dev.snapshot();
-  EXPECT_EQ(rec.commandCount, before + 1);
+  EXPECT_EQ(rec.failedCommands, before + 1) << "one command, one failure counted";
   EXPECT_EQ(rec.commandError, kIllegalAddressText);
   EXPECT_EQ(rec.lastResult, RK_OK) << "the read-back was the last result";
   // Polls succeed and wipe lastError; the command's failure stays.
@@ -265,12 +265,17 @@ TEST_F(DeviceTest, ACommandKeepsItsFirstFailureAfterTheNextGoodPoll) {
   EXPECT_TRUE(rec.lastError.empty()) << rec.lastError;
   EXPECT_EQ(rec.commandError, kIllegalAddressText);
 
-  // The next command that succeeds starts with a clean slate.
+  // A command that succeeds is no failure; one that fails in its first
+  // step is counted with that step's text.
   s.clearFaults();
   EXPECT_TRUE(dev.writeSensorNumber(4321));
+  EXPECT_EQ(dev.snapshot().failedCommands, before + 1);
+  s.addFault(exceptionOn(16, 3));
+  EXPECT_FALSE(dev.writeSensorNumber(4322));
   rec = dev.snapshot();
-  EXPECT_EQ(rec.commandCount, before + 2);
-  EXPECT_TRUE(rec.commandError.empty()) << rec.commandError;
+  EXPECT_EQ(rec.failedCommands, before + 2);
+  EXPECT_NE(rec.commandError, kIllegalAddressText) << "the new failure's own text";
+  EXPECT_FALSE(rec.commandError.empty());
 }
 
 TEST_F(DeviceTest, SensorNumberIsKeptWhenOnlyTheCommitFails) {

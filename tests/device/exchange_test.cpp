@@ -120,14 +120,14 @@ TEST_F(DeviceTest, TableFileThatCannotBeWrittenLeavesTheRecord) {
   EXPECT_EQ(after.tables.gapTable, before.tables.gapTable);
   // The failure is the command's, with the file and the reason; the link's
   // last result stays as it was.
-  EXPECT_EQ(after.commandCount, before.commandCount + 1);
+  EXPECT_EQ(after.failedCommands, before.failedCommands + 1);
   EXPECT_EQ(after.commandError, "Не удалось создать файл коэффициентов " + path +
                                     ": не удается найти указанный файл или устройство");
   EXPECT_EQ(after.lastResult, before.lastResult);
 
   // The next good write is a command without failure.
   EXPECT_EQ(dev.writeTableFile((dir_ / "t.cf").string()), 0);
-  EXPECT_EQ(dev.snapshot().commandError, "");
+  EXPECT_EQ(dev.snapshot().failedCommands, after.failedCommands);
 }
 
 }  // namespace
