@@ -210,6 +210,7 @@ TEST_F(Config3K, CalibrationMakesEachAxisReadTheReference) {
   // Each calibration kept the others.
   for (const AxisCase &a : kAxisCases)
     EXPECT_TRUE(waitCalibrated(a.measured)) << a.name;
+  EXPECT_TRUE(testsupport::saveScreenshot(dialog.get(), QStringLiteral("config3k_calibrated")));
 }
 
 TEST_F(Config3K, TareCoefficientsOutsideTheRangeWriteNothing) {
