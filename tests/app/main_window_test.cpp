@@ -319,7 +319,13 @@ TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
       EXPECT_TRUE(enabled(id)) << id;
     }
     if (c.screenshot != nullptr) {
-      // With its extremes and the reference ADC's value in view.
+      // Counted afresh ("Сброс": earlier tests used COM1 too), with the
+      // extremes and the reference ADC's value in view.
+      const int before = text(kGoodReplies).toInt();
+      QTest::mouseClick(window->item(kResetStatistics), Qt::LeftButton);
+      EXPECT_TRUE(waitUntil(
+          [&] { return text(kGoodReplies).toInt() > 0 && text(kGoodReplies).toInt() < before; },
+          kOnlineMs));
       EXPECT_TRUE(waitUntil([&] { return !text(kMaxY).isEmpty() && !text(kAdcValue).isEmpty(); },
                             kOnlineMs));
       EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QString::fromUtf8(c.screenshot)));
