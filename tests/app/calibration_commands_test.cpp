@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -198,6 +200,32 @@ class CalibrationCommands : public ::testing::Test {
 
   std::string dataFile(const std::string &name) const { return bench->dir() + "/Data/" + name; }
 
+  // Watches for the link library's transfer window over the main window and
+  // saves a picture of it once a block has gone; `saved` tells whether one
+  // was shown. The window's class lives in librk.so, so it is known by its
+  // caption and its progress bar.
+  class ProgressPicture {
+   public:
+    ProgressPicture(QWidget *owner, const QString &name) {
+      QObject::connect(&timer_, &QTimer::timeout, [this, owner, name] {
+        if (saved_) return;
+        for (QWidget *w : owner->findChildren<QWidget *>()) {
+          auto *bar = w->findChild<QProgressBar *>();
+          if (w->isWindow() && w->isVisible() && w->windowTitle() == kCaption && bar != nullptr &&
+              bar->value() > 0)
+            saved_ = testsupport::saveScreenshot(w, name);
+        }
+      });
+      timer_.start(0);
+    }
+    bool saved() const { return saved_; }
+
+   private:
+    static constexpr const char *kCaption = "Обмен с удаленным устройством";
+    QTimer timer_;
+    bool saved_ = false;
+  };
+
   std::unique_ptr<SimBench> bench;
   std::unique_ptr<app::CSentuneDlg> window;
   std::string e140Control;
@@ -267,6 +295,7 @@ TEST_F(CalibrationCommands, ChannelSCalibratedOnTheBenchReadsTrue) {
   EXPECT_TRUE(waitUntil([&] { return text(kValueSZ).trimmed() == "2.50"; }, kOnlineMs))
       << text(kValueSZ).toStdString();
   EXPECT_EQ(text(kLastError), "");
+  EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QStringLiteral("main_window_service")));
 }
 
 TEST_F(CalibrationCommands, ChannelWCalibratedAgainstTheReferenceReadsTrue) {
@@ -456,7 +485,11 @@ TEST_F(CalibrationCommands, CoefficientFilesReadAndWritten) {
   // "Записать..." of a file the sensor takes: it serves it, and the program
   // reads the tables back; a computed table is no longer pending.
   prompts.fileAnswers = {QString::fromStdString(computed)};
-  QTest::mouseClick(window->item(kWriteTables), Qt::LeftButton);
+  {
+    ProgressPicture picture(window.get(), QStringLiteral("transfer_progress"));
+    QTest::mouseClick(window->item(kWriteTables), Qt::LeftButton);
+    EXPECT_TRUE(picture.saved()) << "the transfer showed its progress over the main window";
+  }
   EXPECT_EQ(sensor().tableImage(), withPoints);
   prompts.fileAnswers = {QString::fromStdString(factory)};
   QTest::mouseClick(window->item(kWriteTables), Qt::LeftButton);

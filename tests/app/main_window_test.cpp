@@ -192,6 +192,7 @@ TEST_F(MainWindow, SilentSensorShowsStarsAndKeepsCounting) {
   }
   EXPECT_FALSE(text(kLastError).isEmpty());
   EXPECT_EQ(text(kPortBox), "COM1");
+  EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QStringLiteral("main_window_silent")));
   const int bad = text(kBadAttempts).toInt();
   EXPECT_TRUE(waitUntil([&] { return text(kBadAttempts).toInt() > bad; }, kOnlineMs))
       << "statistics keep counting";
@@ -251,10 +252,12 @@ TEST_F(MainWindow, StartsWithoutSensorAndWithoutModule) {
     const char *what;
     const char *variable, *value;  // how the E-140 module is missing
     const char *adcStatus;
+    const char *screenshot;  // a picture of the window, or none
   } cases[] = {
-      {"no module answers", "SENTUNE_E140_PRESENT", "0", "модуль E-140 не найден"},
+      {"no module answers", "SENTUNE_E140_PRESENT", "0", "модуль E-140 не найден",
+       "main_window_no_sensor"},
       {"no module library", "SENTUNE_LUSBAPI", "/nonexistent/liblusbapi.so",
-       "ввод на частоте 30000 Гц, усреднение по 15008 точкам"},
+       "ввод на частоте 30000 Гц, усреднение по 15008 точкам", nullptr},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -272,6 +275,9 @@ TEST_F(MainWindow, StartsWithoutSensorAndWithoutModule) {
     EXPECT_TRUE(text(kValueSZ).isEmpty());
     EXPECT_FALSE(enabled(kSetpoints));
     EXPECT_TRUE(enabled(kSearch));
+    if (c.screenshot != nullptr) {
+      EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QString::fromUtf8(c.screenshot)));
+    }
     window.reset();
     bench.reset();
     ::unsetenv("RK_COM9");
@@ -288,14 +294,15 @@ TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
     const char *commandLine;
     int32_t number;
     bool numberButton, upload, calibrate, test;
+    const char *screenshot = nullptr;  // a picture of the window, or none
   } cases[] = {
+      {"x/ndy/send/calibr/test", 5, true, true, true, true, "main_window_type2"},
       {"", 5, false, false, false, false},
       {"", 0, true, false, false, false},  // number 0 may always be changed
       {"/nd", 5, true, false, false, false},
       {"/send", 5, false, true, false, false},
       {"/calibr", 5, false, false, true, false},
       {"/test", 5, false, false, false, true},
-      {"x/ndy/send/calibr/test", 5, true, true, true, true},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string("command line '") + c.commandLine + "', number " +
@@ -311,6 +318,18 @@ TEST_F(MainWindow, SwitchesChangeExactlyTheirButtons) {
     EXPECT_EQ(shown(kTest), c.test);
     for (int id : {kChangeExchange, kSetpoints, kSearch, kResetLimits}) {
       EXPECT_TRUE(enabled(id)) << id;
+    }
+    if (c.screenshot != nullptr) {
+      // Counted afresh ("Сброс": earlier tests used COM1 too), with the
+      // extremes and the reference ADC's value in view.
+      const int before = text(kGoodReplies).toInt();
+      QTest::mouseClick(window->item(kResetStatistics), Qt::LeftButton);
+      EXPECT_TRUE(waitUntil(
+          [&] { return text(kGoodReplies).toInt() > 0 && text(kGoodReplies).toInt() < before; },
+          kOnlineMs));
+      EXPECT_TRUE(waitUntil([&] { return !text(kMaxY).isEmpty() && !text(kAdcValue).isEmpty(); },
+                            kOnlineMs));
+      EXPECT_TRUE(testsupport::saveScreenshot(window.get(), QString::fromUtf8(c.screenshot)));
     }
     window.reset();
     bench.reset();
@@ -330,6 +349,7 @@ TEST_F(MainWindow, AboutBoxFromF1OrTheContextMenuHoldsTheDeviceWhileOpen) {
     testsupport::whenModal<app::CAboutDlg>([&seen](app::CAboutDlg &about) {
       seen.caption = about.windowTitle();
       seen.held = app::theDevice->workerState() == device::TQVZ2::Held;
+      EXPECT_TRUE(testsupport::saveScreenshot(&about, QStringLiteral("about_dialog")));
       QTest::keyClick(&about, Qt::Key_Escape);
     });
   };
