@@ -226,7 +226,16 @@ bool Dialog::isItemChecked(int id) const {
 }
 
 void Dialog::enableItem(int id, bool enabled) {
-  if (QWidget *w = item(id)) w->setEnabled(enabled);
+  QWidget *w = item(id);
+  if (!w) return;
+  // A control disabled while it has the focus leaves the focus with the
+  // dialog; Qt would hand it to the next control, where an edit would then
+  // count as being typed in.
+  const QWidget *focused = focusWidget();
+  if (!enabled && focused && (focused == w || w->isAncestorOf(focused))) {
+    setFocus(Qt::OtherFocusReason);
+  }
+  w->setEnabled(enabled);
 }
 
 bool Dialog::isItemEnabled(int id) const {

@@ -76,6 +76,7 @@ class Dialog : public QDialog {
   QString itemText(int id) const;
   void setItemChecked(int id, bool checked);
   bool isItemChecked(int id) const;
+  // Disabling the control with the focus leaves the focus with the dialog.
   void enableItem(int id, bool enabled);
   bool isItemEnabled(int id) const;
   void showItem(int id, bool shown);

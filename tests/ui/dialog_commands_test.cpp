@@ -148,6 +148,30 @@ TEST_F(DialogCommands, TimersTickByIdUntilStopped) {
   d.stopTimer(42);  // harmless
 }
 
+TEST_F(DialogCommands, DisablingTheFocusedControlLeavesTheFocusWithTheDialog) {
+  // A button that disables itself when pressed must not pass the focus on to
+  // the next control: an edit there would count as being typed in.
+  for (int id : {113, 101}) {
+    SCOPED_TRACE(id);
+    d.item(id)->setFocus();
+    ASSERT_EQ(d.focusWidget(), d.item(id));
+    d.enableItem(id, false);
+    EXPECT_FALSE(d.isItemEnabled(id));
+    EXPECT_TRUE(d.focusWidget() == nullptr || d.focusWidget() == &d)
+        << "focus went to " << d.focusWidget()->objectName().toStdString();
+    d.enableItem(id, true);
+  }
+  // Disabling a control without the focus leaves the focus where it is.
+  d.item(101)->setFocus();
+  d.enableItem(113, false);
+  EXPECT_EQ(d.focusWidget(), d.item(101));
+  // With the focus on the dialog, Enter presses the default button.
+  d.enableItem(101, false);
+  d.commands.clear();
+  QTest::keyClick(&d, Qt::Key_Return);
+  EXPECT_EQ(d.commands, (Commands{{1, N::Clicked}}));
+}
+
 TEST_F(DialogCommands, EndingTheDialogStopsItsTimers) {
   d.endOnCommands = true;
   d.setTimer(3, 10);
