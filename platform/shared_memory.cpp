@@ -60,9 +60,8 @@ bool SharedMemory::markUser() {
 
 bool SharedMemory::markForkedChild() {
   if (fd_ < 0 || markedBy_ == 0) return false;
-  // A new open file of the same object, through the inherited descriptor
-  // (the name may be another object's by now). No formatting library: the
-  // path is built by hand.
+  // A new open file of the very object the inherited descriptor holds; the
+  // path is built by hand, as a fork handler should not format.
   char path[32] = "/proc/self/fd/";
   char digits[12];
   int n = 0;
