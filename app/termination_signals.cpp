@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <atomic>
 #include <cerrno>
 
 #include "ui/dialog.h"
@@ -16,12 +17,17 @@ namespace app {
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
-int signalPipe = -1;  // write end, for the handler
+// The write end, for the handler. Atomic: the handler may run on any thread
+// (the device's and the ADC's workers too) while the catcher goes away.
+std::atomic<int> signalPipe{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "usable in a signal handler");
 
 void onSignal(int signal) {
   const int saved = errno;
   const auto byte = static_cast<unsigned char>(signal);
-  [[maybe_unused]] const ssize_t ignored = ::write(signalPipe, &byte, 1);
+  if (const int fd = signalPipe.load(); fd >= 0) {
+    [[maybe_unused]] const ssize_t ignored = ::write(fd, &byte, 1);
+  }
   errno = saved;
 }
 

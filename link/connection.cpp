@@ -1,5 +1,6 @@
 #include "link/connection.h"
 
+#include <pthread.h>
 #include <string>
 
 #include "link/param_block.h"
@@ -77,6 +78,10 @@ void removeNamedObjects() {
   platform::SharedMemory::unlink(platform::ipcName("RK_SHARED_COMS"));
 }
 
+// The table a forked child marks itself a user of (the child of a process
+// that has the library is a user of its own).
+platform::SharedMemory *forkedTable = nullptr;
+
 }  // namespace
 
 Library::Library() {
@@ -91,9 +96,15 @@ Library::Library() {
     table_.close();
   }
   transferMutex_.open(platform::ipcName("TRANSFER_MUTEX_NAME"));
+  forkedTable = &table_;
+  // Once per load: unloading the library drops its handler.
+  ::pthread_atfork(nullptr, nullptr, [] {
+    if (forkedTable != nullptr) forkedTable->markForkedChild();
+  });
 }
 
 Library::~Library() {
+  forkedTable = nullptr;
   for (Connection &c : connections_)
     closeConnection(*this, c);
   // The named objects go with their last user, as they do on systems where

@@ -58,6 +58,31 @@ bool SharedMemory::markUser() {
   return true;
 }
 
+bool SharedMemory::markForkedChild() {
+  if (fd_ < 0 || markedBy_ == 0) return false;
+  // A new open file of the very object the inherited descriptor holds; the
+  // path is built by hand, as a fork handler should not format.
+  char path[32] = "/proc/self/fd/";
+  char digits[12];
+  int n = 0;
+  for (unsigned v = static_cast<unsigned>(fd_); n == 0 || v != 0; v /= 10)
+    digits[n++] = static_cast<char>('0' + v % 10);
+  size_t at = sizeof "/proc/self/fd/" - 1;
+  while (n > 0)
+    path[at++] = digits[--n];
+  path[at] = '\0';
+  const int fd = ::open(path, O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  ::close(fd_);  // the parent keeps its lock: it still has the open file
+  fd_ = fd;
+  markedBy_ = ::getpid();
+  return true;
+}
+
 bool SharedMemory::soleUser() {
   // A process forked from the marking one shares its lock (one open file)
   // and would get it exclusively at once: it is no user of its own.

@@ -39,6 +39,13 @@ class SharedMemory {
   // leads to this object (its last user removed it meanwhile): close and
   // open again.
   bool markUser();
+  // In a child forked from a marked process: marks the child as a user of
+  // its own. The descriptor it inherited shares the parent's open file, and
+  // with it the parent's lock: the parent would count itself the sole user
+  // and remove the object while the child still uses it. Only system
+  // calls, so a fork handler may call it. False when the child stays
+  // unmarked (it then never removes the object either).
+  bool markForkedChild();
   // True when no other process is a user of the object (and this one, not
   // a child forked from it, marked itself). This process then
   // holds it alone until close, and may remove the names of its family

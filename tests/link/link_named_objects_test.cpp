@@ -4,10 +4,14 @@
 // opens, so they are the only users.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -28,6 +32,7 @@ class NamedObjects : public ::testing::Test {
   }
   // Whatever a failure left behind.
   void TearDown() override {
+    if (spawned_ > 0) ::kill(spawned_, SIGKILL);
     for (const std::string &name : objects())
       std::filesystem::remove("/dev/shm/" + name);
   }
@@ -54,7 +59,16 @@ class NamedObjects : public ::testing::Test {
   static constexpr const char *kOpen = "open 2 57600 5 200";  // COM3
   static constexpr const char *kRead = "read 2 1";
 
+  // Waits at most 10 s for the helpers' objects to be gone.
+  bool objectsGone() const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!objects().empty() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return objects().empty();
+  }
+
   const std::string base_ = rktest::ipcSuffix();
+  pid_t spawned_ = 0;  // a helper's forked child, not ours to reap
   std::string suffix_;
   rktest::RegisterDevice registers{1};
   rktest::PtyDevice dev;
@@ -103,6 +117,30 @@ TEST_F(NamedObjects, ForkedChildRemovesNothing) {
   a->send("exit");
   ASSERT_EQ(a->wait(), 0);
   EXPECT_TRUE(objects().empty());
+}
+
+// A child forked from a user that outlives its parent (a program that puts
+// itself in the background) is a user of its own: the parent leaving does
+// not take the objects from under it, nor keep newcomers out, and the child
+// leaving last takes them with it.
+TEST_F(NamedObjects, ForkedChildOutlivingItsParentKeepsThem) {
+  auto a = helper();
+  ASSERT_EQ(a->ask(kOpen), "0");
+  spawned_ = std::stoi(a->ask("spawn"));
+  a->send("exit");
+  ASSERT_EQ(a->wait(), 0);
+  EXPECT_EQ(objects().size(), 3u) << "the child still has them";
+
+  auto b = helper();
+  ASSERT_EQ(b->ask(kOpen), "0") << "a newcomer loads and opens";
+  ASSERT_EQ(b->ask(kRead), "0");
+  b->send("exit");
+  ASSERT_EQ(b->wait(), 0);
+  EXPECT_EQ(objects().size(), 3u) << "the child still has them";
+
+  ASSERT_EQ(::kill(spawned_, SIGTERM), 0);
+  spawned_ = 0;
+  EXPECT_TRUE(objectsGone()) << "the child was the last user";
 }
 
 // A process that loads the library while the last user is leaving gets a

@@ -10,10 +10,14 @@
 //   send PORT ADDRESS NAME LOCAL  -> result code of RK_SendFile (no window)
 //   fork                          -> 0 once a forked child returned from main
 //                                    (and unloaded its copy of the library)
+//   spawn                         -> the pid of a forked child that outlives
+//                                    this process; on SIGTERM it returns from
+//                                    main (and unloads its copy of the library)
 //   exit                          -> returns from main (the library unloads)
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -71,6 +75,20 @@ int main() {
       int status = 0;
       ::waitpid(child, &status, 0);
       result = WIFEXITED(status) ? static_cast<uint32_t>(WEXITSTATUS(status)) : 1000u;
+    } else if (cmd == "spawn") {
+      if (::fork() == 0) {
+        // The child answers, so that SIGTERM is blocked before anyone knows
+        // its pid.
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        ::sigprocmask(SIG_BLOCK, &term, nullptr);
+        std::cout << ::getpid() << std::endl;
+        int signal = 0;
+        ::sigwait(&term, &signal);
+        return 0;
+      }
+      continue;
     }
     std::cout << result << std::endl;
   }
