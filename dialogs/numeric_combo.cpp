@@ -42,7 +42,7 @@ void CComboF::showValue() {
 }
 
 void CComboF::focusInEvent(QFocusEvent *event) {
-  if (!isPopupFocus(event)) state_ = EntryState::Editing;
+  focusEntered(event);
   QComboBox::focusInEvent(event);
 }
 
@@ -56,16 +56,7 @@ void CComboF::focusOutEvent(QFocusEvent *event) {
 }
 
 void CComboF::keyPressEvent(QKeyEvent *event) {
-  if (isEnter(event)) {
-    Commit();
-    leaveToDialog(*this, event);
-  } else if (isEscape(event)) {
-    state_ = EntryState::Idle;
-    showValue();
-    leaveToDialog(*this, event);
-  } else {
-    QComboBox::keyPressEvent(event);
-  }
+  if (!enterOrEscape(*this, event)) QComboBox::keyPressEvent(event);
 }
 
 }  // namespace dialogs

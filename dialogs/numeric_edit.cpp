@@ -38,7 +38,7 @@ void CEdit1::showValue() {
 }
 
 void CEdit1::focusInEvent(QFocusEvent *event) {
-  if (!isPopupFocus(event)) state_ = EntryState::Editing;
+  focusEntered(event);
   QLineEdit::focusInEvent(event);
 }
 
@@ -49,16 +49,7 @@ void CEdit1::focusOutEvent(QFocusEvent *event) {
 }
 
 void CEdit1::keyPressEvent(QKeyEvent *event) {
-  if (isEnter(event)) {
-    Commit();
-    leaveToDialog(*this, event);
-  } else if (isEscape(event)) {
-    state_ = EntryState::Idle;
-    showValue();
-    leaveToDialog(*this, event);
-  } else {
-    QLineEdit::keyPressEvent(event);
-  }
+  if (!enterOrEscape(*this, event)) QLineEdit::keyPressEvent(event);
 }
 
 }  // namespace dialogs
