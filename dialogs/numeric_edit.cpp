@@ -5,7 +5,9 @@
 
 namespace dialogs {
 
-CEdit1::CEdit1(QWidget *parent) : QLineEdit(parent) {}
+CEdit1::CEdit1(QWidget *parent) : QLineEdit(parent) {
+  connect(this, &QLineEdit::textEdited, this, [this] { typedWithFocus(hasFocus()); });
+}
 
 void CEdit1::SetValue(float x, bool noClamp, bool force, std::string_view format) {
   if (!takesUpdate(force)) return;

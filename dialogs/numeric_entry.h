@@ -53,6 +53,13 @@ class NumericEntry {
   virtual void showValue() = 0;
   // The focus came in, not back from the control's popup: the user edits.
   void focusEntered(const QFocusEvent *event);
+  // The user changed the text of the focused control: an entry in progress,
+  // also where the owner dropped the previous one while the focus stayed
+  // (an owner that lost its live data), so its updates do not overwrite the
+  // typing.
+  void typedWithFocus(bool focused) {
+    if (focused) state_ = EntryState::Editing;
+  }
   // Enter commits, Escape drops the entry and restores the text; both end
   // with the focus on the dialog, and the key goes no further: it neither
   // presses the default button nor closes the dialog. False for other keys,
