@@ -263,10 +263,13 @@ TEST_F(Config3K, EntriesWaitingForOneTickAreWrittenAxisYThenXThenZ) {
   sensor().clearRequests();
   dev->unlock();
 
+  // The writes heard, a retry of the link (a reply late on a loaded
+  // machine) counted once.
   const auto writes = [&] {
     std::vector<std::pair<uint16_t, float>> w;
     for (const qvzsim::Request &r : sensor().requests()) {
-      if (r.function == 16) w.emplace_back(r.start, reg(r.start));
+      if (r.function == 16 && (w.empty() || w.back().first != r.start))
+        w.emplace_back(r.start, reg(r.start));
     }
     return w;
   };
