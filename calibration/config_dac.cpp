@@ -74,14 +74,17 @@ void CConfigDAC::showReadings() {
 
 void CConfigDAC::calibrate() {
   const bool numbers = readEdits();
-  if (!numbers || !std::all_of(readings_.begin(), readings_.end(), isValidReading)) {
+  const float a = readings_[2], b = readings_[3];
+  const device::ConfigBlock c = dev_.snapshot().config;
+  const DacCorrection k = dacCorrection(c.dacMode2, a, b);
+  // Readings out of range, or so close that the correction overflows, are
+  // refused alike.
+  if (!numbers || !std::all_of(readings_.begin(), readings_.end(), isValidReading) ||
+      !isFinite(k)) {
     ui::messageBox(this, QString::fromUtf8(kDacBadReadings));
     showReadings();
     return;
   }
-  const float a = readings_[2], b = readings_[3];
-  const device::ConfigBlock c = dev_.snapshot().config;
-  const DacCorrection k = dacCorrection(c.dacMode2, a, b);
   showReadings();
   // Output 1 keeps its stored correction.
   dev_.writeDacCalibration(

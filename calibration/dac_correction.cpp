@@ -1,5 +1,7 @@
 #include "calibration/dac_correction.h"
 
+#include <cmath>
+
 namespace calibration {
 
 CurrentSpan nominalSpan(float mode) {
@@ -13,6 +15,10 @@ DacCorrection dacCorrection(float mode, float measuredMin, float measuredMax) {
   float span = measuredMax - measuredMin;
   if (span == 0.0f) span = nominal.hi - nominal.lo;
   return {(nominal.hi - nominal.lo) / span, (nominal.lo - measuredMin) / span};
+}
+
+bool isFinite(const DacCorrection &k) {
+  return std::isfinite(k.gain) && std::isfinite(k.offset);
 }
 
 }  // namespace calibration

@@ -30,4 +30,8 @@ struct DacCorrection {
 // (lo - min) / (max - min). Equal readings count as a span of hi - lo (gain 1).
 DacCorrection dacCorrection(float mode, float measuredMin, float measuredMax);
 
+// False when readings a hair apart made the gain or offset overflow: such a
+// correction must not reach the sensor.
+bool isFinite(const DacCorrection &k);
+
 }  // namespace calibration

@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 namespace dialogs {
 
@@ -10,6 +11,7 @@ CComboF::CComboF(QWidget *parent) : QComboBox(parent) {
   setInsertPolicy(QComboBox::NoInsert);
   // What is typed is the number: no completion to a row that starts alike.
   setCompleter(nullptr);
+  connect(lineEdit(), &QLineEdit::textEdited, this, [this] { typedWithFocus(hasFocus()); });
   // Connected before the dialog connects its own notifications, so the
   // value is committed when the dialog hears of the choice.
   connect(this, &QComboBox::activated, this, [this](int row) {
@@ -42,7 +44,7 @@ void CComboF::showValue() {
 }
 
 void CComboF::focusInEvent(QFocusEvent *event) {
-  if (!isPopupFocus(event)) state_ = EntryState::Editing;
+  focusEntered(event);
   QComboBox::focusInEvent(event);
 }
 
@@ -56,16 +58,7 @@ void CComboF::focusOutEvent(QFocusEvent *event) {
 }
 
 void CComboF::keyPressEvent(QKeyEvent *event) {
-  if (isEnter(event)) {
-    Commit();
-    leaveToDialog(*this, event);
-  } else if (isEscape(event)) {
-    state_ = EntryState::Idle;
-    showValue();
-    leaveToDialog(*this, event);
-  } else {
-    QComboBox::keyPressEvent(event);
-  }
+  if (!enterOrEscape(*this, event)) QComboBox::keyPressEvent(event);
 }
 
 }  // namespace dialogs

@@ -30,7 +30,7 @@ class CComboF : public QComboBox, public NumericEntry {
   void SetValue(float x, bool noClamp = false, bool force = false);
   // A whole number becomes the value, clamped to the range (Entered);
   // anything else restores the text of the value (Idle).
-  void Commit();
+  void Commit() override;
 
  protected:
   void focusInEvent(QFocusEvent *event) override;
@@ -38,7 +38,7 @@ class CComboF : public QComboBox, public NumericEntry {
   void keyPressEvent(QKeyEvent *event) override;
 
  private:
-  void showValue();
+  void showValue() override;
 
   bool leaving_ = false;  // the focus is going away
 };

@@ -5,7 +5,9 @@
 
 namespace dialogs {
 
-CEdit1::CEdit1(QWidget *parent) : QLineEdit(parent) {}
+CEdit1::CEdit1(QWidget *parent) : QLineEdit(parent) {
+  connect(this, &QLineEdit::textEdited, this, [this] { typedWithFocus(hasFocus()); });
+}
 
 void CEdit1::SetValue(float x, bool noClamp, bool force, std::string_view format) {
   if (!takesUpdate(force)) return;
@@ -38,7 +40,7 @@ void CEdit1::showValue() {
 }
 
 void CEdit1::focusInEvent(QFocusEvent *event) {
-  if (!isPopupFocus(event)) state_ = EntryState::Editing;
+  focusEntered(event);
   QLineEdit::focusInEvent(event);
 }
 
@@ -49,16 +51,7 @@ void CEdit1::focusOutEvent(QFocusEvent *event) {
 }
 
 void CEdit1::keyPressEvent(QKeyEvent *event) {
-  if (isEnter(event)) {
-    Commit();
-    leaveToDialog(*this, event);
-  } else if (isEscape(event)) {
-    state_ = EntryState::Idle;
-    showValue();
-    leaveToDialog(*this, event);
-  } else {
-    QLineEdit::keyPressEvent(event);
-  }
+  if (!enterOrEscape(*this, event)) QLineEdit::keyPressEvent(event);
 }
 
 }  // namespace dialogs

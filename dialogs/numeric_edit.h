@@ -42,7 +42,7 @@ class CEdit1 : public QLineEdit, public NumericEntry {
   void SetValue(float x, bool noClamp = false, bool force = false, std::string_view format = {});
   // What Enter does: a whole number within the range becomes the value
   // (Entered); anything else restores the text of the value (Idle).
-  void Commit();
+  void Commit() override;
 
  protected:
   void focusInEvent(QFocusEvent *event) override;
@@ -50,7 +50,7 @@ class CEdit1 : public QLineEdit, public NumericEntry {
   void keyPressEvent(QKeyEvent *event) override;
 
  private:
-  void showValue();
+  void showValue() override;
 
   std::string format_ = "%g";
 };

@@ -60,17 +60,22 @@ bool NumericEntry::isPopupFocus(const QFocusEvent *event) {
   return event->reason() == Qt::PopupFocusReason;
 }
 
-bool NumericEntry::isEnter(const QKeyEvent *event) {
-  return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+void NumericEntry::focusEntered(const QFocusEvent *event) {
+  if (!isPopupFocus(event)) state_ = EntryState::Editing;
 }
 
-bool NumericEntry::isEscape(const QKeyEvent *event) {
-  return event->key() == Qt::Key_Escape;
-}
-
-void NumericEntry::leaveToDialog(QWidget &control, QKeyEvent *event) {
+bool NumericEntry::enterOrEscape(QWidget &control, QKeyEvent *event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    Commit();
+  } else if (event->key() == Qt::Key_Escape) {
+    state_ = EntryState::Idle;
+    showValue();
+  } else {
+    return false;
+  }
   control.window()->setFocus(Qt::OtherFocusReason);
   event->accept();
+  return true;
 }
 
 bool parseWholeNumber(const QString &text, float &x) {

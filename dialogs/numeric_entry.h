@@ -26,6 +26,8 @@ enum class EntryState : int {
 // committed values.
 class NumericEntry {
  public:
+  virtual ~NumericEntry() = default;
+
   // The values a user may commit (CEdit1) or the clamp bounds (CComboF), both
   // included; 0 .. 0 at first.
   void setRange(float minimum, float maximum) {
@@ -42,7 +44,28 @@ class NumericEntry {
   // The committed value, if there is one; the state goes back to Idle.
   std::optional<float> takeEntered();
 
+  // What Enter does: the typed text becomes the value (Entered) or is
+  // restored (Idle), by the control's rule.
+  virtual void Commit() = 0;
+
  protected:
+  // Rewrites the text from the value.
+  virtual void showValue() = 0;
+  // The focus came in, not back from the control's popup: the user edits.
+  void focusEntered(const QFocusEvent *event);
+  // The user changed the text of the focused control: an entry in progress,
+  // also where the owner dropped the previous one while the focus stayed
+  // (an owner that lost its live data), so its updates do not overwrite the
+  // typing.
+  void typedWithFocus(bool focused) {
+    if (focused) state_ = EntryState::Editing;
+  }
+  // Enter commits, Escape drops the entry and restores the text; both end
+  // with the focus on the dialog, and the key goes no further: it neither
+  // presses the default button nor closes the dialog. False for other keys,
+  // which are the widget's.
+  bool enterOrEscape(QWidget &control, QKeyEvent *event);
+
   // An owner's update applies when forced or while no entry of the user's is
   // in progress or pending.
   bool takesUpdate(bool force) const { return force || state_ == EntryState::Idle; }
@@ -51,11 +74,6 @@ class NumericEntry {
   // The focus going to a popup of the control (its list, a context menu) and
   // coming back from it is no leaving and no entering.
   static bool isPopupFocus(const QFocusEvent *event);
-  static bool isEnter(const QKeyEvent *event);
-  static bool isEscape(const QKeyEvent *event);
-  // Enter and Escape end with the focus on the dialog, and the key goes no
-  // further: it neither presses the default button nor closes the dialog.
-  static void leaveToDialog(QWidget &control, QKeyEvent *event);
 
   float minimum_ = 0.0f;
   float maximum_ = 0.0f;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "adc/te140.h"
 #include "calibration/config3k.h"
@@ -252,6 +254,41 @@ TEST_F(Config3K, TareCoefficientsOutsideTheRangeWriteNothing) {
     if (r.function == 16) written.push_back(r.start);
   }
   EXPECT_EQ(written, (std::vector<uint16_t>{x.tareRegister, x.tareRegister}));
+}
+
+TEST_F(Config3K, EntriesWaitingForOneTickAreWrittenAxisYThenXThenZ) {
+  open();
+  ASSERT_TRUE(waitOnline());
+  // While a command holds the device the ticks do nothing, so every entry
+  // made meanwhile waits for the same tick. They are made in another order.
+  dev->lock();
+  const struct {
+    int edit;
+    const char *typed;
+  } entries[] = {{k3KTareZ, "1.5"},    {k3KVoltageX, "0.4"}, {k3KTareY, "2.5"},
+                 {k3KVoltageZ, "0.2"}, {k3KVoltageY, "0.6"}, {k3KTareX, "3.5"}};
+  for (const auto &e : entries) {
+    enter(e.edit, e.typed);
+    EXPECT_EQ(edit(e.edit)->state(), dialogs::EntryState::Entered) << e.edit;
+  }
+  sensor().clearRequests();
+  dev->unlock();
+
+  // The writes heard, a retry of the link (a reply late on a loaded
+  // machine) counted once.
+  const auto writes = [&] {
+    std::vector<std::pair<uint16_t, float>> w;
+    for (const qvzsim::Request &r : sensor().requests()) {
+      if (r.function == 16 && (w.empty() || w.back().first != r.start))
+        w.emplace_back(r.start, reg(r.start));
+    }
+    return w;
+  };
+  ASSERT_TRUE(waitUntil([&] { return writes().size() >= 6; }, kSlowMs)) << writes().size();
+  // Y voltage and tare, X, Z; a voltage as its velocity at 160 Hz (k = 10).
+  const std::vector<std::pair<uint16_t, float>> expected = {{12, 6.0f}, {14, 2.5f}, {8, 4.0f},
+                                                            {10, 3.5f}, {4, 2.0f},  {6, 1.5f}};
+  EXPECT_EQ(writes(), expected);
 }
 
 TEST_F(Config3K, SilentSensorShowsStarsAfterItsEntriesAreWritten) {

@@ -202,10 +202,13 @@ TEST_F(CalibrationDialogs, DacReadingsOutsideZeroToThirtyAreRefused) {
     const char *shownMin, *shownMax;  // the readings written back
   };
   const Case cases[] = {
-      {"31", "20", "31", "20"},  {"4", "-0.5", "4", "-0.5"},
+      {"31", "20", "31", "20"},
+      {"4", "-0.5", "4", "-0.5"},
       {"abc", "20", "4", "20"},  // not a number: the reading keeps its value
       {"", "20", "4", "20"},     // nothing typed is no reading
       {"4", "1e3", "4", "1000"},
+      // Within the range, but a span so small that gain and offset overflow.
+      {"0", "1e-45", "0", "1.4013e-45"},
   };
   ASSERT_TRUE(open());
   CConfigDAC dac(*dev);

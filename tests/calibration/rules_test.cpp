@@ -32,6 +32,11 @@ TEST(DacCorrection, MapsTheMeasuredSpanOntoTheModesNominalSpan) {
     EXPECT_NEAR(k.gain, c.gain, 1e-6) << c.name;
     EXPECT_NEAR(k.offset, c.offset, 1e-6) << c.name;
   }
+  // Readings a hair apart: a correction beyond float32 is none.
+  EXPECT_FALSE(isFinite(dacCorrection(0.0f, 0.0f, 1e-45f)));
+  EXPECT_FALSE(isFinite(dacCorrection(1.0f, 1e-45f, 0.0f)));
+  EXPECT_TRUE(isFinite(dacCorrection(0.0f, 4.0f, 4.000001f)));
+  EXPECT_TRUE(isFinite(dacCorrection(0.0f, 5.0f, 5.0f)));
   // The figures a technician would see for the first case.
   const DacCorrection k = dacCorrection(0.0f, 4.1f, 19.8f);
   EXPECT_NEAR(k.gain, 1.01911, 5e-6);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -245,6 +246,46 @@ TEST_F(NumericControls, OwnerUpdatesWaitForTheUsersEntry) {
   press(Qt::Key_Escape);
   edit_->SetValue(9.0f);
   EXPECT_EQ(edit_->text(), "9");
+}
+
+// An owner whose live data went away drops the entry in progress (the
+// calibration dialogs show "*****" then); what the user goes on typing there
+// is an entry again, not overwritten by the owner's next update.
+TEST_F(NumericControls, TypingAfterTheOwnerDroppedTheEntryHoldsUpdatesOffAgain) {
+  struct Case {
+    const char *name;
+    NumericEntry *entry;
+    QWidget *control;
+    std::function<void(float)> update;
+    std::function<QString()> text;
+  };
+  const auto cases = [&] {
+    return std::vector<Case>{
+        {"edit", edit_, edit_, [&](float x) { edit_->SetValue(x); }, [&] { return edit_->text(); }},
+        {"combo", combo_, combo_, [&](float x) { combo_->SetValue(x); },
+         [&] { return combo_->currentText(); }},
+    };
+  };
+  for (std::size_t i = 0; i < cases().size(); ++i) {
+    SetUp();
+    const Case c = cases()[i];
+    SCOPED_TRACE(c.name);
+    clickInto(c.control);
+    retype("5");
+    c.entry->setState(EntryState::Idle);  // the owner drops it
+    retype("7");
+    EXPECT_EQ(c.entry->state(), EntryState::Editing);
+    c.update(3.0f);
+    EXPECT_EQ(c.text(), "7");
+    press(Qt::Key_Return);
+    EXPECT_EQ(c.entry->takeEntered(), std::optional<float>(7.0f));
+
+    // The owner's own text is no typing: idle, updates apply.
+    c.entry->setState(EntryState::Idle);
+    c.update(4.0f);
+    EXPECT_EQ(c.text(), "4");
+    EXPECT_EQ(c.entry->state(), EntryState::Idle);
+  }
 }
 
 TEST_F(NumericControls, EditValuesAreClampedUnlessToldNotTo) {
