@@ -137,7 +137,11 @@ void Scan::idle(const Choice &choice) {
 }
 
 void Scan::startStop(const Choice &choice) {
-  if (searching_) {
+  // The button reads "Стоп" from a searching tick until the next idle one. A
+  // click made during a probe is handled after it, when that probe may have
+  // ended the search (a sensor found, the last combination tried): the user
+  // asked to stop, so it must not start the scan over.
+  if (searching_ || controls_.stopCaption) {
     searching_ = false;
     return;
   }

@@ -70,7 +70,9 @@ class Scan {
   void tick(const Choice &choice, const std::function<void()> &beforeProbe = {});
   // "Поиск" / "Стоп": starts a new search from the first combination, or
   // stops the running one (it resumes after the last combination tried).
-  // A start needs a valid choice, as the enabled button does.
+  // A start needs a valid choice, as the enabled button does. While the
+  // button still reads "Стоп" a click only stops, also when the tick it
+  // waited behind has just ended the search.
   void startStop(const Choice &choice);
   // "Продолжение": after a find, moves past it; then searches on, unless
   // that was the last combination. Needs what the enabled button needs.

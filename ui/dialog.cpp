@@ -370,6 +370,22 @@ void Dialog::closeEvent(QCloseEvent *event) {
 void Dialog::showEvent(QShowEvent *event) {
   initOnce();
   QDialog::showEvent(event);
+  if (!focusWidget()) focusFirstEdit();
+}
+
+void Dialog::focusFirstEdit() {
+  // As the platform's dialogs open: the first control that Tab reaches takes
+  // the focus, and an edit there has its whole text selected, so that typing
+  // replaces the value shown instead of adding to it. Other first controls
+  // are left to Qt, which focuses them the same way.
+  for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+    if (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisibleTo(this)) continue;
+    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+      edit->setFocus(Qt::TabFocusReason);
+      edit->selectAll();
+    }
+    return;
+  }
 }
 
 }  // namespace ui

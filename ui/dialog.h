@@ -5,7 +5,9 @@
 // notification), timers started with setTimer(id, ms) as onTimer(id). The
 // keyboard behaves as in the dialogs of the original platform: Enter sends the
 // command of the focused push button, else of the default button, else 1; Esc
-// sends 2; the close box sends 2 unless control 2 exists and is disabled. The
+// sends 2; the close box sends 2 unless control 2 exists and is disabled. As
+// it opens, an edit that is the first control Tab reaches takes the focus with
+// its whole text selected (unless onInit gave the focus elsewhere). The
 // default onCommand ends the dialog on 1 and 2 with that id as its end code.
 //
 // Assistive technology: every edit, list, value box (sunken static), progress
@@ -114,6 +116,7 @@ class Dialog : public QDialog {
   void connectCommands(QWidget *w, const ControlTemplate &c);
   void nameAfterLabel(QWidget *label);
   void initOnce();
+  void focusFirstEdit();
 
   const DialogTemplate &tmpl_;
   DialogUnits units_;

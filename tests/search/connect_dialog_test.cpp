@@ -9,6 +9,8 @@
 #include <QSocketNotifier>
 #include <QTest>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -106,6 +108,51 @@ class PaintLog : public QObject {
 
  private:
   QLineEdit *edit_;
+};
+
+// A click that comes while a probe blocks the dialog's thread, and so waits
+// until the probe ends. The user's hand is another thread: once `ready`
+// holds it writes to a pipe which the dialog's thread watches, as the window
+// system's input would wait. The click happens once, inside the dialog's loop.
+class ClickDuringProbe {
+ public:
+  ClickDuringProbe(CConnect &d, int id, std::function<bool()> ready) {
+    if (::pipe(hand_) != 0) {
+      ADD_FAILURE() << "no pipe";
+      return;
+    }
+    press_ = std::make_unique<QSocketNotifier>(hand_[0], QSocketNotifier::Read);
+    QObject::connect(press_.get(), &QSocketNotifier::activated, [this, &d, id] {
+      char b;
+      if (::read(hand_[0], &b, 1) != 1 || clicked_) return;
+      clicked_ = true;
+      click(d, id);
+    });
+    user_ = std::thread([this, ready = std::move(ready)] {
+      const auto end = Clock::now() + std::chrono::milliseconds(kScanMs);
+      while (!ready() && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      const char b = 1;
+      (void)!::write(hand_[1], &b, 1);
+    });
+  }
+  ~ClickDuringProbe() {
+    if (user_.joinable()) user_.join();
+    press_.reset();
+    for (int fd : hand_) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  ClickDuringProbe(const ClickDuringProbe &) = delete;
+  ClickDuringProbe &operator=(const ClickDuringProbe &) = delete;
+
+  bool clicked() const { return clicked_; }
+
+ private:
+  int hand_[2] = {-1, -1};
+  std::unique_ptr<QSocketNotifier> press_;
+  bool clicked_ = false;
+  std::thread user_;
 };
 
 // Runs the dialog modally; `act` drives it from inside its loop.
@@ -210,32 +257,13 @@ TEST(ConnectDialog, StopDuringAProbeTakesEffectWhenItEndsAndContinueGoesOnAfterI
     typeInto(d, kConnectFrom, "2");
     typeInto(d, kConnectTo, "4");
 
-    // "Стоп" is clicked while the first probe blocks the thread: the click
-    // waits until the probe ends. The user's hand is another thread that
-    // writes to a pipe which the dialog's thread watches, as the window
-    // system's input would wait.
-    int hand[2];
-    ASSERT_EQ(::pipe(hand), 0);
-    bool clicked = false;
-    QSocketNotifier press(hand[0], QSocketNotifier::Read);
-    QObject::connect(&press, &QSocketNotifier::activated, [&] {
-      char b;
-      if (::read(hand[0], &b, 1) != 1 || clicked) return;
-      clicked = true;
+    // "Стоп" is clicked while the first probe blocks the thread.
+    bool stopped = false;
+    {
+      ClickDuringProbe stop(d, kConnectSearch, [&] { return com1.counters().unheard >= 1; });
       click(d, kConnectSearch);
-    });
-    std::thread user([&] {
-      const auto end = Clock::now() + std::chrono::milliseconds(kScanMs);
-      while (com1.counters().unheard < 1 && Clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      const char b = 1;
-      (void)!::write(hand[1], &b, 1);
-    });
-    click(d, kConnectSearch);
-    const bool stopped = waitUntil([&] { return clicked && !d.scan().searching(); }, kScanMs);
-    user.join();
-    ::close(hand[0]);
-    ::close(hand[1]);
+      stopped = waitUntil([&] { return stop.clicked() && !d.scan().searching(); }, kScanMs);
+    }
     ASSERT_TRUE(stopped);
     EXPECT_EQ(com1.counters().unheard, 3u) << "the probe under way ended, no other began";
     EXPECT_EQ(text(d, kConnectTrying), "IdStr=\"rk.dll,1,57600,100,300\", адрес=2");
@@ -246,13 +274,23 @@ TEST(ConnectDialog, StopDuringAProbeTakesEffectWhenItEndsAndContinueGoesOnAfterI
     EXPECT_FALSE(d.isItemEnabled(kConnectSelect));
     EXPECT_TRUE(text(d, kConnectSelected).isEmpty());
 
-    click(d, kConnectContinue);
-    ASSERT_TRUE(waitUntil(
-        [&] { return text(d, kConnectTrying) == "IdStr=\"rk.dll,1,57600,100,300\", адрес=3"; },
-        kScanMs));
-    ASSERT_TRUE(waitUntil([&] { return text(d, kConnectSelected) == kNotFound; }, kScanMs));
+    // "Продолжение" tries 3 and 4; "Стоп" clicked during the probe of 4, the
+    // last one, ends the scan there instead of starting it over.
+    {
+      ClickDuringProbe stop(d, kConnectSearch, [&] { return com1.counters().unheard >= 7; });
+      click(d, kConnectContinue);
+      ASSERT_TRUE(waitUntil(
+          [&] { return text(d, kConnectTrying) == "IdStr=\"rk.dll,1,57600,100,300\", адрес=3"; },
+          kScanMs));
+      ASSERT_TRUE(waitUntil(
+          [&] { return stop.clicked() && text(d, kConnectSelected) == kNotFound; }, kScanMs));
+    }
     EXPECT_EQ(text(d, kConnectTrying), "IdStr=\"rk.dll,1,57600,100,300\", адрес=4");
+    QTest::qWait(10 * CConnect::kTimerPeriodMs);
     EXPECT_EQ(com1.counters().unheard, 9u);
+    EXPECT_FALSE(d.scan().searching());
+    EXPECT_EQ(text(d, kConnectSelected), kNotFound);
+    EXPECT_EQ(text(d, kConnectSearch), "Поиск");
     ASSERT_TRUE(waitUntil([&] { return d.isItemEnabled(kConnectCancel); }));
     EXPECT_FALSE(d.isItemEnabled(kConnectContinue));
     EXPECT_FALSE(d.isItemEnabled(kConnectSelect));

@@ -54,6 +54,7 @@ TEST_F(DialogCommands, RadioButtonsOfOneGroupExcludeEachOther) {
 TEST_F(DialogCommands, EditChangesAreReportedAndUnchangedTextsAreLeftAlone) {
   auto *edit = d.control<QLineEdit>(101);
   edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_End);  // after the text, which opening selected
   QTest::keyClicks(edit, "12");
   EXPECT_EQ(d.itemText(101), "712");
   EXPECT_EQ(d.commands, (Commands{{101, N::Changed}, {101, N::Changed}}));

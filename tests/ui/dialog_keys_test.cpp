@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "sample_dialog.h"
 #include "tests/support/qt_app.h"
@@ -124,6 +125,37 @@ TEST_F(DialogKeys, EndingDuringInitSkipsTheModalLoop) {
   } d(uitest::kSample);
   EXPECT_EQ(d.runModal(), 7);
   EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(DialogKeys, TypingAsTheDialogOpensReplacesTheValueInItsFirstEdit) {
+  // A dialog that gives the focus to a control of its choice as it opens.
+  struct FocusesCancel : RecordingDialog {
+    using RecordingDialog::RecordingDialog;
+    void onInit() override { item(2)->setFocus(); }
+  };
+  struct Case {
+    const char *what;
+    bool ownFocus;
+    int focus;          // the control that has the focus once the dialog is open
+    const char *typed;  // what "12" typed there leaves in edit 101
+  } cases[] = {
+      {"the first control Tab reaches is an edit: its text is selected", false, 101, "12"},
+      {"a focus the dialog chose itself is kept", true, 2, "7"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<RecordingDialog> d = c.ownFocus
+                                             ? std::make_unique<FocusesCancel>(uitest::kSample)
+                                             : std::make_unique<RecordingDialog>(uitest::kSample);
+    runWith(*d, [&](RecordingDialog &dlg) {
+      dlg.activateWindow();
+      ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == &dlg; }));
+      ASSERT_EQ(QApplication::focusWidget(), dlg.item(c.focus));
+      QTest::keyClicks(QApplication::focusWidget(), "12");
+      EXPECT_EQ(dlg.itemText(101), c.typed);
+      dlg.endDialog(2);
+    });
+  }
 }
 
 TEST_F(DialogKeys, ModelessDialogRespondsWhenItsOwnerPumpsEvents) {
